@@ -1,0 +1,8 @@
+// The run sequence.
+#pragma once
+
+namespace principal {
+
+void run();
+
+}  // namespace principal

@@ -1,0 +1,16 @@
+// Command execution: runs one command through the command interpreter and waits.
+#pragma once
+
+namespace rt {
+
+// Runs the first `len` characters of `command` (trailing blanks dropped) as
+// "<interpreter> /c <command>" (POSIX: "<interpreter> -c <command>"), the
+// interpreter being COMSPEC when set and not empty, else the platform's default.
+// Waits for the child without limit and returns its exit status. Returns -1
+// without starting anything and records the error number (errno on POSIX) when:
+//   the trimmed command is longer than 1024 characters   -> 7
+//   COMSPEC is longer than 260 characters                -> 2
+//   the start failed: not found 2, bad format 8, other  12
+int system(const char* command, int len);
+
+}  // namespace rt

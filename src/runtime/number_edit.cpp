@@ -1,0 +1,1 @@
+#include "runtime/number_edit.h"

@@ -1,0 +1,2 @@
+// Number editing: see header.
+#pragma once

@@ -1,0 +1,105 @@
+// The thin operating-system seam of the run-time. One implementation file per
+// service and operating system lives beside this header (posix/, windows/); the
+// run-time's logic above it holds no conditional compilation.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace rt::plat {
+
+// ---- Files -------------------------------------------------------------------
+
+struct File {
+  std::intptr_t h = -1;  // descriptor or handle; -1 when not open
+  bool standard = false; // a standard stream: never closed
+  bool is_open() const { return h != -1; }
+};
+
+// Classes of operating-system failure that the run-time tells apart.
+enum class OsError : std::uint8_t {
+  none,
+  not_found,      // file or path missing, bad path, name too long
+  access_denied,  // permission, sharing or lock violation, read-only medium, a directory
+  exists,         // exclusive create met an existing file
+  too_many_files, // per-process or system descriptor limit
+  disk_full,      // no space left
+  other,
+};
+
+enum class Access : std::uint8_t { read_write, read, write };
+enum class Disposition : std::uint8_t { open_existing, create_new };
+
+struct FileId {
+  std::uint64_t volume = 0;
+  std::uint64_t index = 0;
+  bool operator==(const FileId&) const = default;
+};
+
+bool file_exists(const std::string& name);
+File open_file(const std::string& name, Access access, Disposition disp, OsError& err);
+// Reads up to n bytes at the current position: count (0 at end of file) or -1.
+long read_file(File f, char* buf, std::size_t n, OsError& err);
+// Writes n bytes; returns the count written (short or -1 on failure).
+long write_file(File f, const char* buf, std::size_t n, OsError& err);
+// Moves the file position to `offset` and ends the file there.
+bool truncate_file(File f, std::int64_t offset, OsError& err);
+void close_file(File f);
+bool file_identity(File f, FileId& id);
+
+// Devices for the reserved names (CON, NUL, COM1, ...); `upper` is the name
+// before its extension, upper-cased. Standard streams come back with `standard`.
+File open_device(std::string_view upper, OsError& err);
+
+// Async-signal-safe raw write used by the exit paths of a trapped fault.
+void write_raw(File f, const char* buf, std::size_t n);
+
+File std_input();
+File std_output();
+File std_error();
+// One line from standard input without its CR/LF; false at end of input.
+bool read_console_line(std::string& line, std::size_t max_len);
+
+// ---- Processes -----------------------------------------------------------------
+
+// Runs `command` through `interpreter` (the platform's own switch: "-c" or " /c ")
+// and waits without limit. Returns the child's status, or -1 with `err` set to
+// 2 (not found), 8 (bad executable format) or 12 (any other reason).
+int run_command(const std::string& interpreter, std::string_view command, int& err);
+// Interpreter used when COMSPEC is unset or empty.
+const char* default_interpreter();
+// Value of an environment variable, empty when unset.
+std::string get_env(const char* name);
+// Records the error number of a failed command for a later query.
+void set_last_error(int err);
+// Called once at start-up: makes the program's own helper folder (the editor
+// stand-in) reachable after the user's PATH.
+void prepare_process_environment();
+// Makes sure the three standard streams are open, so no file takes their place.
+void ensure_standard_streams();
+
+// ---- Clock ----------------------------------------------------------------------
+
+// Monotonic time as a count of 100-ns ticks at millisecond resolution, never 0.
+std::uint64_t clock_ticks();
+
+// ---- Floating point -------------------------------------------------------------
+
+// Enables the invalid, divide-by-zero and overflow traps for the process and routes
+// a trapped fault to rt::fp_error.
+void enable_fp_traps();
+// Saves the environment and masks every trap; restore() puts it back. Returns, in
+// `raised`, the IEEE flags set in between (FE_* bits of <cfenv>).
+struct FpMasked {
+  FpMasked();
+  ~FpMasked();
+  FpMasked(const FpMasked&) = delete;
+  FpMasked& operator=(const FpMasked&) = delete;
+  int raised() const;
+ private:
+  alignas(16) unsigned char saved_[64];
+};
+
+}  // namespace rt::plat

@@ -1,0 +1,80 @@
+// Unit files: a table of connected units, each a file with a 1024-byte buffer.
+//
+// A unit is connected by `open_unit` (status UNKNOWN: an existing file is opened
+// as it is, a missing one is created empty and left on disk) and disconnected by
+// `close_unit` or by the exit processing, which writes any pending bytes first.
+// Reading walks records (bytes up to a line feed) through the buffer; writing puts
+// record bytes into the same buffer and writes it out when it is full and at close.
+// Every failure ends the run through the run-time error report.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "runtime/errors.h"
+#include "runtime/platform/platform.h"
+
+namespace rt {
+
+inline constexpr int buffer_size = 1024;
+inline constexpr int device_buffer_size = 132;
+inline constexpr int unit_slots = 61;
+inline constexpr int max_name_len = 259;
+
+enum class Kind : std::int8_t { internal = 0, device = 1, formatted = 3 };
+enum class Action : std::int8_t { read_write, read, write };
+
+struct unit_record {
+  int unit = 0;
+  std::string name;  // as opened, trimmed
+  plat::File handle;
+  Kind kind = Kind::formatted;
+  int capacity = buffer_size;  // 1024, or 132 for a device
+  char buffer[buffer_size];
+  std::int32_t position = 0;  // next byte to take from / put into the buffer
+  std::int32_t last = -1;     // last valid byte; -1 when empty
+  std::int64_t file_offset = 0;  // file position just past the buffer's bytes
+  bool write_mode = false;
+  bool dirty = false;
+  bool scratch = false;
+  bool eof = false;
+  Action action = Action::read_write;
+  bool keep = true;  // close disposition
+  int last_error = 0;
+};
+
+// Connects `unit` to the file `name` (count `len`; leading and trailing blanks
+// removed, a NUL ends it early). A blank name takes the next command-line argument,
+// else asks on the console. Returns 0, or 6314 without a report for a unit number
+// outside -32767..32767.
+int open_unit(int unit, const char* name, int len);
+// Disconnects `unit`, writing pending bytes; not connected is no error.
+void close_unit(int unit);
+// The connected unit, or nullptr.
+unit_record* find_unit(int unit);
+// The unit a statement works on; an unconnected unit is connected first to an
+// existing file named by the blank-name rule (command-line argument or prompt).
+unit_record& statement_unit(int unit, Statement st);
+
+// Reading (records). Raise 6501 at end of file, 6500 on a failed read.
+int next_byte(unit_record& u);           // the next byte, refilling as needed
+void push_back(unit_record& u);          // give back the byte just taken
+void next_record(unit_record& u);        // skip through the next line feed
+void leave_write_mode(unit_record& u);   // at the start of a read statement
+
+// Writing (records are Part of the formatter; these are the unit side).
+void enter_write_mode(unit_record& u);   // cut the file at the logical position
+void put_bytes(unit_record& u, const char* p, std::size_t n);
+void flush_buffer(unit_record& u);
+
+// Exit processing: closes every connected unit. With `report_failures` false a
+// failed flush is ignored (the run is already ending on an error).
+void close_all_units(bool report_failures);
+// Async-signal-safe last resort: writes the dirty buffers with raw writes.
+void flush_all_units_signal_safe();
+
+// Command-line arguments for the blank-name rule (argument 1 is the first).
+void set_arguments(int argc, char** argv);
+
+}  // namespace rt

@@ -1,0 +1,127 @@
+#include "support.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+#include "runtime/errors.h"
+
+extern char** environ;
+
+namespace testsupport {
+
+TempDir::TempDir() {
+  std::string tmpl = (std::filesystem::temp_directory_path() / "calor2d-test-XXXXXX").string();
+  if (mkdtemp(tmpl.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+  path_ = tmpl;
+}
+
+TempDir::~TempDir() {
+  std::error_code ec;
+  std::filesystem::remove_all(path_, ec);
+}
+
+void write_file(const std::string& path, const std::string& bytes) {
+  std::ofstream f(path, std::ios::binary | std::ios::trunc);
+  f.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+std::string read_file(const std::string& path) {
+  std::ifstream f(path, std::ios::binary);
+  std::ostringstream s;
+  s << f.rdbuf();
+  return s.str();
+}
+
+bool file_exists(const std::string& path) { return std::filesystem::exists(path); }
+
+RunResult run_in(const std::string& dir, const std::string& exe, const std::vector<std::string>& args,
+                 const std::vector<std::string>& env) {
+  int out_pipe[2], err_pipe[2];
+  if (pipe(out_pipe) != 0 || pipe(err_pipe) != 0) throw std::runtime_error("pipe failed");
+
+  std::vector<std::string> envs;
+  for (char** e = environ; *e != nullptr; ++e) {
+    std::string entry = *e;
+    bool replaced = false;
+    for (const auto& add : env) {
+      if (entry.substr(0, entry.find('=') + 1) == add.substr(0, add.find('=') + 1)) replaced = true;
+    }
+    if (!replaced) envs.push_back(entry);
+  }
+  for (const auto& add : env) envs.push_back(add);
+
+  pid_t pid = fork();
+  if (pid < 0) throw std::runtime_error("fork failed");
+  if (pid == 0) {
+    if (chdir(dir.c_str()) != 0) _exit(127);
+    close(0);  // standard input closed, as in a batch run
+    dup2(out_pipe[1], 1);
+    dup2(err_pipe[1], 2);
+    close(out_pipe[0]); close(out_pipe[1]);
+    close(err_pipe[0]); close(err_pipe[1]);
+    std::vector<char*> argv{const_cast<char*>(exe.c_str())};
+    for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    std::vector<char*> envp;
+    for (auto& e : envs) envp.push_back(e.data());
+    envp.push_back(nullptr);
+    execve(exe.c_str(), argv.data(), envp.data());
+    _exit(127);
+  }
+  close(out_pipe[1]);
+  close(err_pipe[1]);
+
+  RunResult r;
+  pollfd fds[2] = {{out_pipe[0], POLLIN, 0}, {err_pipe[0], POLLIN, 0}};
+  int open_count = 2;
+  char buf[65536];
+  while (open_count > 0) {
+    if (poll(fds, 2, -1) < 0) continue;
+    for (int i = 0; i < 2; ++i) {
+      if (fds[i].fd < 0 || fds[i].revents == 0) continue;
+      ssize_t n = read(fds[i].fd, buf, sizeof buf);
+      if (n <= 0) {
+        close(fds[i].fd);
+        fds[i].fd = -1;
+        --open_count;
+      } else {
+        (i == 0 ? r.out : r.err).append(buf, static_cast<std::size_t>(n));
+      }
+    }
+  }
+  int status = 0;
+  waitpid(pid, &status, 0);
+  r.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  return r;
+}
+
+RunResult run_calor2d(const std::string& dir, const std::vector<std::string>& args,
+                      const std::vector<std::string>& env) {
+  return run_in(dir, CALOR2D_EXE, args, env);
+}
+
+std::string case_file(const std::string& out_name, const std::string& Lx, const std::string& Ly, int Nx, int Ny,
+                      int itmax, const std::string& tol, int sol_mode, int hist_step) {
+  std::ostringstream s;
+  s << "'" << out_name << "'   report file\n"
+    << Lx << "   Lx\n" << Ly << "   Ly\n" << Nx << "   Nx\n" << Ny << "   Ny\n"
+    << itmax << "   itmax\n" << tol << "   tol\n" << sol_mode << "   sol_mode\n" << hist_step << "   hist_step\n";
+  return s.str();
+}
+
+std::string io_error_text(char letter, int number, const std::string& statement, const std::string& file) {
+  std::ostringstream s;
+  s << "\r\nrun-time error " << letter << number << ": " << statement << "(" << file << ")\r\n- ";
+  return s.str();
+}
+
+}  // namespace testsupport

@@ -1,0 +1,48 @@
+// Test support: temporary folders, files, and running the real program as a user would.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace testsupport {
+
+// A fresh folder under the system's temporary directory, removed with its contents.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  const std::string& path() const { return path_; }
+  std::string file(const std::string& name) const { return path_ + "/" + name; }
+
+ private:
+  std::string path_;
+};
+
+void write_file(const std::string& path, const std::string& bytes);
+std::string read_file(const std::string& path);
+bool file_exists(const std::string& path);
+
+struct RunResult {
+  int status = -1;  // exit status, or 128 + signal
+  std::string out;
+  std::string err;
+};
+
+// Runs `exe` with `args` in `dir`, standard input closed, and collects its output.
+// `env` entries ("NAME=value") are added to (or replace in) the environment.
+RunResult run_in(const std::string& dir, const std::string& exe, const std::vector<std::string>& args = {},
+                 const std::vector<std::string>& env = {});
+// The calor2d binary of this build.
+RunResult run_calor2d(const std::string& dir, const std::vector<std::string>& args = {},
+                      const std::vector<std::string>& env = {});
+
+// A case file with the nine values in order, one per record (LF line ends).
+std::string case_file(const std::string& out_name, const std::string& Lx, const std::string& Ly, int Nx, int Ny,
+                      int itmax, const std::string& tol, int sol_mode, int hist_step);
+
+// The exact report text of a run-time error of an input/output statement.
+std::string io_error_text(char letter, int number, const std::string& statement, const std::string& file);
+
+}  // namespace testsupport
