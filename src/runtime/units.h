@@ -29,6 +29,9 @@ struct unit_record {
   int unit = 0;
   std::string name;  // as opened, trimmed
   plat::File handle;
+  plat::FileId id;        // volume and file index, to refuse a second unit on one file
+  bool has_id = false;
+  bool console = false;   // CON/USER: reads standard input, writes standard output
   Kind kind = Kind::formatted;
   int capacity = buffer_size;  // 1024, or 132 for a device
   char buffer[buffer_size];
@@ -66,7 +69,8 @@ void leave_write_mode(unit_record& u);   // at the start of a read statement
 // Writing (records are Part of the formatter; these are the unit side).
 void enter_write_mode(unit_record& u);   // cut the file at the logical position
 void put_bytes(unit_record& u, const char* p, std::size_t n);
-void flush_buffer(unit_record& u);
+// Writes the dirty bytes; a failure is reported against statement `st`.
+void flush_buffer(unit_record& u, Statement st = Statement::write);
 
 // Exit processing: closes every connected unit. With `report_failures` false a
 // failed flush is ignored (the run is already ending on an error).

@@ -48,11 +48,15 @@ long write_file(File f, const char* buf, std::size_t n, OsError& err);
 bool truncate_file(File f, std::int64_t offset, OsError& err);
 void close_file(File f);
 bool file_identity(File f, FileId& id);
+// Whether two names designate one existing file (same volume and file index).
+bool same_file(const std::string& a, const std::string& b);
 
 // Devices for the reserved names (CON, NUL, COM1, ...); `upper` is the name
 // before its extension, upper-cased. Standard streams come back with `standard`.
 File open_device(std::string_view upper, OsError& err);
 
+// Ends the process at once with `status` (async-signal-safe; no C++ clean-up).
+[[noreturn]] void exit_now(int status);
 // Async-signal-safe raw write used by the exit paths of a trapped fault.
 void write_raw(File f, const char* buf, std::size_t n);
 
@@ -68,6 +72,9 @@ bool read_console_line(std::string& line, std::size_t max_len);
 // and waits without limit. Returns the child's status, or -1 with `err` set to
 // 2 (not found), 8 (bad executable format) or 12 (any other reason).
 int run_command(const std::string& interpreter, std::string_view command, int& err);
+// `arg` as one word for the interpreter, nothing in it interpreted. Returns false
+// when the platform cannot quote it safely (the caller then runs nothing).
+bool quote_argument(std::string_view arg, std::string& out);
 // Interpreter used when COMSPEC is unset or empty.
 const char* default_interpreter();
 // Value of an environment variable, empty when unset.

@@ -1,0 +1,215 @@
+#include "dados.h"
+
+#include <cstdint>
+#include <string>
+
+#include "runtime/command.h"
+#include "runtime/errors.h"
+#include "runtime/format_output.h"
+#include "runtime/list_input.h"
+#include "runtime/platform/platform.h"
+#include "runtime/units.h"
+#include "variaveis.h"
+
+namespace dados {
+
+using namespace variaveis;
+
+namespace {
+
+constexpr char case_name[] = "entrada_geral.ent";
+
+// The report's formats, as the formatter walks them. Texts are Windows-1252.
+constexpr char F1[] =
+    "('Difus\xE3" "o de Calor 2DP em Placa Plana sem Gera\xE7" "\xE3" "o de Calor',2/,"
+    "'********************************************************************************************************',/,"
+    "'Par\xE2" "metros F\xED" "sicos *************************************************************************************',/,"
+    "'********************************************************************************************************',2/,"
+    "1P,E25.15,T30,' = Lx:     comprimento do dom\xED" "nio [m]',/,"
+    "1P,E25.15,T30,' = Ly:     altura do dom\xED" "nio [m]')";
+constexpr char F2[] =
+    "(2/,"
+    "'********************************************************************************************************',/,"
+    "'Par\xE2" "metros Num\xE9" "ricos ***********************************************************************************',/,"
+    "'********************************************************************************************************',2/,"
+    "I10,T30,' = Nx:     n\xFA" "mero de n\xF3" "s da malha, dire\xE7" "\xE3" "o x',/,"
+    "I10,T30,' = Ny:     n\xFA" "mero de n\xF3" "s da malha, dire\xE7" "\xE3" "o y',/,"
+    "I10,T30,' = itmax:  n\xFA" "mero m\xE1" "ximo de itera\xE7" "\xF5" "es a ser efetuada',/,"
+    "1P,E25.15,T30,' = tol:    toler\xE2" "ncia m\xE1" "xima admitida',/,"
+    "I10,T30,' = it:     itera\xE7" "\xF5" "es realizadas',/,"
+    "1P,E25.15,T30,' = L1(it): norma L1 adimensionalizada na \xFA" "ltima itera\xE7" "\xE3" "o')";
+constexpr char F3[] =
+    "(/,"
+    "'Norma L1 com base no campo inicial de temperaturas:        ',1P,E25.15,/,"
+    "'Norma L2 com base no campo inicial de temperaturas:        ',1P,E25.15,/,"
+    "'Norma L-infinito com base no campo inicial de temperaturas:',1P,E25.15)";
+constexpr char F4[] =
+    "(2/,"
+    "'  itera\xE7" "\xE3" "o',T15,'L1(it)/L1(0)',T40,'L2(it)/L2(0)',T65,'Linf(it)/Linf(0)')";
+constexpr char F5[] =
+    "(I10,3(1P,E25.15))";
+constexpr char F6[] =
+    "(2/,"
+    "'********************************************************************************************************',/,"
+    "'Solu\xE7" "\xF5" "es ***********************************************************************************************',/,"
+    "'********************************************************************************************************',2/,"
+    "T5,'Posi\xE7" "\xE3" "o x',T30,'Posi\xE7" "\xE3" "o y',T55,'Temp. num\xE9" "rica',T80,'Temp. anal\xED" "tica',T105,'Erro num\xE9" "rico')";
+constexpr char F7[] =
+    "(5(1P,E25.15))";
+constexpr char F8[] =
+    "(2/,"
+    "'Temperatura m\xE9" "dia (anal\xED" "tica):',T45,1P,E25.15,/,"
+    "'Temperatura m\xE9" "dia (num\xE9" "rica):',T45,1P,E25.15,/,"
+    "'Erro num\xE9" "rico:',T45,1P,E25.15)";
+constexpr char F9[] =
+    "(2/,"
+    "'Tempo de processamento (em segundos):',T45,F15.3)";
+
+[[noreturn]] void refuse(const std::string& what) {
+  rt::write_stderr(std::string(case_name) + ": " + what + "\r\n");
+  rt::terminate_run(1);
+}
+
+std::string name_without_trailing_blanks() {
+  int n = out_name_len;
+  while (n > 0 && out_name[n - 1] == ' ') --n;
+  return std::string(out_name, static_cast<std::size_t>(n));
+}
+
+// Values the run could not survive are refused before anything else happens.
+void check_case() {
+  auto at_least_one = [](const char* name, int v) {
+    if (v < 1) refuse(std::string(name) + " = " + std::to_string(v) + ", mas deve ser pelo menos 1");
+  };
+  at_least_one("Nx", Nx);
+  at_least_one("Ny", Ny);
+  at_least_one("itmax", itmax);
+  at_least_one("hist_step", hist_step);
+  std::int64_t nodes = static_cast<std::int64_t>(Nx) * Ny;
+  if (nodes > INT32_MAX) {
+    refuse("Nx*Ny = " + std::to_string(nodes) + " excede o maior inteiro de 32 bits (2147483647)");
+  }
+  // Writing the report over the case file would destroy the user's input.
+  std::string name = name_without_trailing_blanks();
+  std::string::size_type b = name.find_first_not_of(' ');
+  if (b != std::string::npos && rt::plat::same_file(name.substr(b), case_name)) {
+    refuse("out_name = '" + name.substr(b) + "' designa o mesmo arquivo que " + case_name + "; escolha outro nome");
+  }
+}
+
+void history_line(std::int64_t k) {
+  double q1 = L1[k] / L1[0];
+  double q2 = L2[k] / L2[0];
+  double qinf = Linf[k] / Linf[0];
+  rt::write_begin(1, F5);
+  rt::write_int4(static_cast<std::int32_t>(k));
+  rt::write_real8(q1);
+  rt::write_real8(q2);
+  rt::write_real8(qinf);
+  rt::write_end();
+}
+
+void solution_line(std::int64_t i, std::int64_t j) {
+  std::int64_t n = i + (j - 1) * Nx;
+  rt::write_begin(1, F7);
+  rt::write_real8(x[i]);
+  rt::write_real8(y[j]);
+  rt::write_real8(T[n]);
+  rt::write_real8(Ta[n]);
+  rt::write_real8(Ta[n] - T[n]);
+  rt::write_end();
+}
+
+}  // namespace
+
+void read_case() {
+  sys_status = rt::system("notepad entrada_geral.ent", 25);
+  rt::open_unit(1, case_name, 17);
+  rt::list_read_begin(1); rt::list_read_char(out_name, out_name_len); rt::list_read_end();
+  rt::list_read_begin(1); rt::list_read_real8(&Lx); rt::list_read_end();
+  rt::list_read_begin(1); rt::list_read_real8(&Ly); rt::list_read_end();
+  rt::list_read_begin(1); rt::list_read_int4(&Nx); rt::list_read_end();
+  rt::list_read_begin(1); rt::list_read_int4(&Ny); rt::list_read_end();
+  rt::list_read_begin(1); rt::list_read_int4(&itmax); rt::list_read_end();
+  rt::list_read_begin(1); rt::list_read_real8(&tol); rt::list_read_end();
+  rt::list_read_begin(1); rt::list_read_int4(&sol_mode); rt::list_read_end();
+  rt::list_read_begin(1); rt::list_read_int4(&hist_step); rt::list_read_end();
+  rt::close_unit(1);
+  check_case();
+}
+
+void write_report() {
+  rt::open_unit(1, out_name, out_name_len);
+
+  rt::write_begin(1, F1);
+  rt::write_real8(Lx);
+  rt::write_real8(Ly);
+  rt::write_end();
+
+  rt::write_begin(1, F2);
+  rt::write_int4(Nx);
+  rt::write_int4(Ny);
+  rt::write_int4(itmax);
+  rt::write_real8(tol);
+  rt::write_int4(it);
+  rt::write_real8(L1[it]);
+  rt::write_end();
+
+  rt::write_begin(1, F3);
+  rt::write_real8(L1[0]);
+  rt::write_real8(L2[0]);
+  rt::write_real8(Linf[0]);
+  rt::write_end();
+
+  rt::write_begin(1, F4);
+  rt::write_end();
+
+  // A line for every multiple of hist_step up to it, then one for it itself.
+  const std::int64_t s = hist_step;
+  const std::int64_t c = (it + s) / s;
+  std::int64_t k = 0;
+  for (std::int64_t line = 0; line < c; ++line) {
+    history_line(k);
+    k += s;
+  }
+  if (k - it != s) history_line(it);
+
+  rt::write_begin(1, F6);
+  rt::write_end();
+
+  if (sol_mode == 1) {
+    for (std::int64_t j = 1; j <= Ny; ++j)
+      for (std::int64_t i = 1; i <= Nx; ++i) solution_line(i, j);
+  } else if (sol_mode == 2) {
+    solution_line((static_cast<std::int64_t>(Nx) + 1) / 2, (static_cast<std::int64_t>(Ny) + 1) / 2);
+  }
+
+  rt::write_begin(1, F8);
+  rt::write_real8(Tm_a);
+  rt::write_real8(Tm_n);
+  rt::write_real8(Tm_a - Tm_n);
+  rt::write_end();
+
+  rt::write_begin(1, F9);
+  rt::write_real8(tcpu);
+  rt::write_end();
+
+  std::string shown = rt::find_unit(1)->name;
+  rt::close_unit(1);
+
+  // The name goes to the interpreter as one word, so nothing in it runs as a command.
+  std::string command = "notepad ";
+  std::string quoted;
+  bool plain = shown.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789._-/+,:@=") ==
+               std::string::npos;
+  if (plain) {
+    command += shown;
+  } else if (rt::plat::quote_argument(shown, quoted)) {
+    command += quoted;
+  } else {
+    return;
+  }
+  sys_status = rt::system(command.data(), static_cast<int>(command.size()));
+}
+
+}  // namespace dados

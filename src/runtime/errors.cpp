@@ -1,0 +1,175 @@
+#include "runtime/errors.h"
+
+#include <csignal>
+#include <cstring>
+#include <new>
+
+#include "runtime/platform/platform.h"
+#include "runtime/units.h"
+
+namespace rt {
+
+namespace {
+
+struct Entry {
+  char letter;
+  short number;
+  const char* message;
+};
+
+// Indexed by Erro; one short line naming each condition.
+constexpr Entry catalogue[] = {
+    {'F', 6100, "integer overflow"},
+    {'F', 6101, "invalid integer"},
+    {'F', 6102, "real overflow"},
+    {'F', 6103, "invalid real"},
+    {'F', 6302, "more than one radix specifier"},
+    {'F', 6303, "radix outside 2..36"},
+    {'F', 6502, "zero repeat factor"},
+    {'F', 6503, "multiple repeat factors"},
+    {'F', 6504, "invalid number"},
+    {'F', 6500, "system read error"},
+    {'F', 6501, "end of file encountered"},
+    {'F', 6412, "file open rejected by the system"},
+    {'F', 6413, "file already connected to a different unit"},
+    {'F', 6414, "access denied"},
+    {'F', 6415, "file already exists"},
+    {'F', 6416, "file not found"},
+    {'F', 6417, "too many open files"},
+    {'F', 6418, "too many units connected"},
+    {'F', 6421, "write access denied"},
+    {'F', 6422, "no space left on device"},
+    {'F', 6423, "system write error"},
+    {'F', 6980, "invalid format"},
+    {'F', 6981, "item type does not match its edit descriptor"},
+    {'F', 6982, "format has no edit descriptor for the item"},
+    {'F', 6700, "insufficient memory"},
+    {'M', 6101, "floating-point error: invalid"},
+    {'M', 6102, "floating-point error: denormal"},
+    {'M', 6103, "floating-point error: divide by zero"},
+    {'M', 6104, "floating-point error: overflow"},
+    {'M', 6105, "floating-point error: underflow"},
+    {'M', 6106, "floating-point error: inexact"},
+};
+static_assert(sizeof catalogue / sizeof catalogue[0] == static_cast<int>(Erro::fp_inexact) + 1);
+
+const char* const math_kinds[] = {"", "DOMAIN", "SING", "OVERFLOW", "UNDERFLOW", "TLOSS", "PLOSS"};
+
+// Fixed-capacity text assembly that is safe inside a signal handler.
+struct Text {
+  char buf[768];
+  std::size_t len = 0;
+  void add(const char* p, std::size_t n) {
+    if (n > sizeof buf - len) n = sizeof buf - len;
+    std::memcpy(buf + len, p, n);
+    len += n;
+  }
+  void add(const char* s) { add(s, std::strlen(s)); }
+  void add(std::string_view s) { add(s.data(), s.size()); }
+  void add_number(char letter, int number) {
+    char d[5] = {letter, static_cast<char>('0' + number / 1000 % 10), static_cast<char>('0' + number / 100 % 10),
+                 static_cast<char>('0' + number / 10 % 10), static_cast<char>('0' + number % 10)};
+    add(d, 5);
+  }
+};
+
+const char* statement_text(Statement st) {
+  switch (st) {
+    case Statement::read: return ": READ(";
+    case Statement::write: return ": WRITE(";
+    case Statement::open: return ": OPEN(";
+    case Statement::close: return ": CLOSE(";
+    case Statement::none: break;
+  }
+  return nullptr;
+}
+
+// Only one report per process, even if a unit fails again while the exit
+// processing writes it out.
+volatile sig_atomic_t reporting = 0;
+
+[[noreturn]] void report_and_exit(const Text& t, bool signal_context) {
+  if (signal_context) {
+    flush_all_units_signal_safe();
+  } else {
+    close_all_units(false);
+  }
+  plat::write_raw(plat::std_error(), t.buf, t.len);
+  plat::exit_now(1);
+}
+
+bool first_report() {
+  if (reporting) return false;
+  reporting = 1;
+  return true;
+}
+
+void out_of_memory() { general_error(Erro::no_memory); }
+
+}  // namespace
+
+char erro_letter(Erro e) { return catalogue[static_cast<int>(e)].letter; }
+int erro_number(Erro e) { return catalogue[static_cast<int>(e)].number; }
+std::string_view erro_message(Erro e) { return catalogue[static_cast<int>(e)].message; }
+
+void io_error(Erro e, Statement st, std::string_view file_name) {
+  if (!first_report()) plat::exit_now(1);
+  const Entry& en = catalogue[static_cast<int>(e)];
+  Text t;
+  t.add("\r\nrun-time error ");
+  t.add_number(en.letter, en.number);
+  if (const char* s = statement_text(st)) {
+    t.add(s);
+    t.add(file_name);
+    t.add(")\r\n- ");
+  } else {
+    t.add("\r\n- ");
+  }
+  t.add(en.message);
+  t.add("\r\n");
+  report_and_exit(t, false);
+}
+
+void general_error(Erro e) { io_error(e, Statement::none, {}); }
+
+void fp_error(Erro e) {
+  if (!first_report()) plat::exit_now(1);
+  const Entry& en = catalogue[static_cast<int>(e)];
+  Text t;
+  t.add("\r\nrun-time error ");
+  t.add_number(en.letter, en.number);
+  t.add(": MATH\r\n- ");
+  t.add(en.message);
+  t.add("\r\n");
+  report_and_exit(t, true);
+}
+
+void math_error(const char* routine, MathKind kind) {
+  if (!first_report()) plat::exit_now(1);
+  Text t;
+  t.add("\r\nrun-time error ");
+  t.add_number('M', 6200 + static_cast<int>(kind));
+  t.add(": MATH\r\n- ");
+  t.add(routine);
+  t.add(": ");
+  t.add(math_kinds[static_cast<int>(kind)]);
+  t.add(" error\r\n");
+  report_and_exit(t, false);
+}
+
+void start_run(int argc, char** argv) {
+  plat::ensure_standard_streams();
+  set_arguments(argc, argv);
+  plat::prepare_process_environment();
+  std::set_new_handler(out_of_memory);
+  plat::enable_fp_traps();
+}
+
+void write_stderr(std::string_view text) { plat::write_raw(plat::std_error(), text.data(), text.size()); }
+
+void terminate_run(int status) {
+  close_all_units(true);
+  plat::exit_now(status);
+}
+
+}  // namespace rt

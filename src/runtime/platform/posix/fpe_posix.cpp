@@ -1,0 +1,58 @@
+// Floating-point traps on POSIX: SIGFPE with the fault's kind in si_code.
+#include <fenv.h>
+#include <signal.h>
+
+#include <cstring>
+
+#include "runtime/errors.h"
+#include "runtime/platform/platform.h"
+
+namespace rt::plat {
+
+namespace {
+
+alignas(16) char alt_stack[64 * 1024];
+
+void on_sigfpe(int, siginfo_t* info, void*) {
+  Erro e = Erro::fp_invalid;
+  switch (info ? info->si_code : 0) {
+    case FPE_FLTDIV: case FPE_INTDIV: e = Erro::fp_divide_by_zero; break;
+    case FPE_FLTOVF: case FPE_INTOVF: e = Erro::fp_overflow; break;
+    case FPE_FLTUND: e = Erro::fp_underflow; break;
+    case FPE_FLTRES: e = Erro::fp_inexact; break;
+    default: e = Erro::fp_invalid; break;
+  }
+  fp_error(e);
+}
+
+}  // namespace
+
+void enable_fp_traps() {
+  stack_t ss{};
+  ss.ss_sp = alt_stack;
+  ss.ss_size = sizeof alt_stack;
+  ::sigaltstack(&ss, nullptr);
+
+  struct sigaction sa;
+  std::memset(&sa, 0, sizeof sa);
+  sa.sa_sigaction = on_sigfpe;
+  sa.sa_flags = SA_SIGINFO | SA_ONSTACK;
+  sigemptyset(&sa.sa_mask);
+  ::sigaction(SIGFPE, &sa, nullptr);
+
+  ::feclearexcept(FE_ALL_EXCEPT);
+  ::feenableexcept(FE_INVALID | FE_DIVBYZERO | FE_OVERFLOW);
+}
+
+static_assert(sizeof(fenv_t) <= 64, "FpMasked keeps the environment in 64 bytes");
+
+FpMasked::FpMasked() {
+  auto* env = reinterpret_cast<fenv_t*>(saved_);
+  ::feholdexcept(env);  // saves, clears the flags and masks every trap
+}
+
+FpMasked::~FpMasked() { ::fesetenv(reinterpret_cast<fenv_t*>(saved_)); }
+
+int FpMasked::raised() const { return ::fetestexcept(FE_ALL_EXCEPT); }
+
+}  // namespace rt::plat

@@ -1,0 +1,311 @@
+#include "runtime/units.h"
+
+#include <algorithm>
+#include <cctype>
+#include <climits>
+#include <cstring>
+#include <memory>
+
+namespace rt {
+
+namespace {
+
+constexpr int free_marker = INT_MIN;  // matches no unit number
+
+struct Slot {
+  int unit = free_marker;
+  unit_record* rec = nullptr;
+};
+
+Slot unit_table[unit_slots];
+
+int arg_count = 0;
+char** arg_values = nullptr;
+int next_argument = 1;  // the blank-name rule takes each argument once
+
+Erro open_error(plat::OsError e) {
+  switch (e) {
+    case plat::OsError::not_found: return Erro::open_not_found;
+    case plat::OsError::access_denied: return Erro::open_denied;
+    case plat::OsError::exists: return Erro::open_exists;
+    case plat::OsError::too_many_files: return Erro::open_too_many;
+    default: return Erro::open_failed;
+  }
+}
+
+Erro write_error(plat::OsError e) {
+  switch (e) {
+    case plat::OsError::disk_full: return Erro::write_disk_full;
+    case plat::OsError::access_denied: return Erro::write_denied;
+    default: return Erro::write_failed;
+  }
+}
+
+// First `limit` characters (fewer if a NUL comes first), leading and trailing blanks removed.
+std::string trimmed(const char* p, std::size_t len, std::size_t limit) {
+  std::size_t n = 0;
+  while (n < len && n < limit && p[n] != '\0') ++n;
+  std::size_t b = 0;
+  while (b < n && p[b] == ' ') ++b;
+  while (n > b && p[n - 1] == ' ') --n;
+  return std::string(p + b, n - b);
+}
+
+// A blank name: the next command-line argument, else ask on the console until
+// an answer comes. The end of standard input while asking ends the run.
+std::string name_from_user(int unit) {
+  while (next_argument < arg_count) {
+    const char* a = arg_values[next_argument++];
+    std::string name = trimmed(a, std::strlen(a), max_name_len);
+    if (!name.empty()) return name;
+  }
+  for (;;) {
+    char prompt[96];
+    int n = 0;
+    const char* text = "File name missing or blank - please enter file name\r\nUNIT ";
+    n = static_cast<int>(std::strlen(text));
+    std::memcpy(prompt, text, static_cast<std::size_t>(n));
+    std::string num = std::to_string(unit);
+    std::memcpy(prompt + n, num.data(), num.size());
+    n += static_cast<int>(num.size());
+    prompt[n++] = '?';
+    prompt[n++] = ' ';
+    plat::write_raw(plat::std_output(), prompt, static_cast<std::size_t>(n));
+    std::string line;
+    if (!plat::read_console_line(line, 260)) io_error(Erro::end_of_file, Statement::open, "");
+    std::string name = trimmed(line.data(), line.size(), line.size());
+    if (!name.empty()) return name;
+  }
+}
+
+// Reserved device names: the part before the last '.' of 3 or 4 characters.
+bool device_name(const std::string& name, std::string& upper) {
+  std::string::size_type dot = name.rfind('.');
+  std::string base = dot == std::string::npos ? name : name.substr(0, dot);
+  if (base.size() < 3 || base.size() > 4) return false;
+  upper.clear();
+  for (char c : base) upper.push_back(static_cast<char>(std::toupper(static_cast<unsigned char>(c))));
+  static const char* const devices[] = {"CON", "USER", "PRN", "COM1", "COM2", "COM3", "COM4", "LPT1", "LPT2",
+                                        "LPT3", "LPT4", "NUL", "AUX", "ERR", "LINE"};
+  bool known = std::any_of(std::begin(devices), std::end(devices), [&](const char* d) { return upper == d; });
+  if (!known) return false;
+  // With an extension these three are ordinary file names.
+  if (dot != std::string::npos && (upper == "ERR" || upper == "LINE" || upper == "USER")) return false;
+  return true;
+}
+
+Slot* find_slot(int unit) {
+  for (Slot& s : unit_table)
+    if (s.unit == unit) return &s;
+  return nullptr;
+}
+
+void release(Slot& s) {
+  plat::close_file(s.rec->handle);
+  delete s.rec;
+  s.rec = nullptr;
+  s.unit = free_marker;
+}
+
+// Connects `unit` to `name` (already trimmed and not blank).
+void connect(int unit, const std::string& name, bool must_exist) {
+  Slot* free_slot = find_slot(free_marker);
+  if (free_slot == nullptr) io_error(Erro::open_no_slot, Statement::open, name);
+
+  auto rec = std::make_unique<unit_record>();
+  rec->unit = unit;
+  rec->name = name;
+  std::string upper;
+  plat::OsError err = plat::OsError::none;
+  if (device_name(name, upper)) {
+    rec->handle = plat::open_device(upper, err);
+    if (!rec->handle.is_open()) io_error(open_error(err), Statement::open, name);
+    rec->kind = Kind::device;
+    rec->capacity = device_buffer_size;
+    rec->console = upper == "CON" || upper == "USER";
+  } else {
+    bool exists = plat::file_exists(name);
+    if (!exists && must_exist) io_error(Erro::open_not_found, Statement::open, name);
+    auto disp = exists ? plat::Disposition::open_existing : plat::Disposition::create_new;
+    plat::OsError first = plat::OsError::none;
+    const plat::Access tries[] = {plat::Access::read_write, plat::Access::read, plat::Access::write};
+    const Action actions[] = {Action::read_write, Action::read, Action::write};
+    for (int t = 0; t < 3 && !rec->handle.is_open(); ++t) {
+      rec->handle = plat::open_file(name, tries[t], disp, err);
+      if (t == 0) first = err;
+      rec->action = actions[t];
+    }
+    if (!rec->handle.is_open()) io_error(open_error(first), Statement::open, name);
+    rec->has_id = plat::file_identity(rec->handle, rec->id);
+    if (rec->has_id) {
+      for (const Slot& s : unit_table) {
+        if (s.rec != nullptr && s.rec->has_id && s.rec->id == rec->id) {
+          plat::close_file(rec->handle);
+          io_error(Erro::open_connected, Statement::open, name);
+        }
+      }
+    }
+    rec->write_mode = !exists;
+  }
+  free_slot->unit = unit;
+  free_slot->rec = rec.release();
+}
+
+void fill_buffer(unit_record& u) {
+  plat::OsError err;
+  plat::File from = u.console ? plat::std_input() : u.handle;
+  long n = plat::read_file(from, u.buffer, static_cast<std::size_t>(u.capacity), err);
+  if (n < 0) {
+    u.last_error = 6500;
+    io_error(Erro::read_failed, Statement::read, u.name);
+  }
+  if (n == 0) {
+    u.eof = true;
+    u.last_error = 6501;
+    io_error(Erro::end_of_file, Statement::read, u.name);
+  }
+  u.file_offset += n;
+  u.position = 0;
+  u.last = static_cast<std::int32_t>(n - 1);
+  // The final line of a file is a whole record even without its line feed.
+  if (n < u.capacity && u.buffer[n - 1] != '\n') u.buffer[++u.last] = '\n';
+}
+
+void quiet_close(Slot& s) {
+  unit_record& u = *s.rec;
+  if (u.write_mode && u.dirty && u.position > 0) {
+    plat::OsError err;
+    plat::write_file(u.console ? plat::std_output() : u.handle, u.buffer, static_cast<std::size_t>(u.position), err);
+  }
+  release(s);
+}
+
+}  // namespace
+
+void set_arguments(int argc, char** argv) {
+  arg_count = argc;
+  arg_values = argv;
+  next_argument = 1;
+}
+
+int open_unit(int unit, const char* name, int len) {
+  if (unit < -32767 || unit > 32767) return 6314;
+  std::string n = trimmed(name, len < 0 ? 0 : static_cast<std::size_t>(len), max_name_len);
+  if (n.empty()) n = name_from_user(unit);
+  if (Slot* s = find_slot(unit)) {
+    if (s->rec->name == n) return 0;  // same file: nothing of ours to change
+    close_unit(unit);
+  }
+  connect(unit, n, false);
+  return 0;
+}
+
+void close_unit(int unit) {
+  Slot* s = find_slot(unit);
+  if (s == nullptr) return;
+  unit_record& u = *s->rec;
+  if (u.write_mode && u.dirty) flush_buffer(u, Statement::close);
+  release(*s);
+}
+
+unit_record* find_unit(int unit) {
+  Slot* s = find_slot(unit);
+  return s ? s->rec : nullptr;
+}
+
+unit_record& statement_unit(int unit, Statement st) {
+  if (unit_record* u = find_unit(unit)) return *u;
+  connect(unit, name_from_user(unit), st == Statement::read);
+  return *find_unit(unit);
+}
+
+int next_byte(unit_record& u) {
+  if (u.position > u.last) fill_buffer(u);
+  return static_cast<unsigned char>(u.buffer[u.position++]);
+}
+
+void push_back(unit_record& u) {
+  if (u.position > 0) --u.position;
+}
+
+void next_record(unit_record& u) {
+  while (next_byte(u) != '\n') {
+  }
+}
+
+void leave_write_mode(unit_record& u) {
+  if (!u.write_mode) return;
+  if (u.dirty) flush_buffer(u, Statement::read);
+  u.write_mode = false;
+}
+
+void enter_write_mode(unit_record& u) {
+  if (u.write_mode) return;
+  if (u.kind == Kind::formatted) {
+    std::int64_t logical = u.file_offset - (u.last + 1) + u.position;
+    plat::OsError err;
+    if (!plat::truncate_file(u.handle, logical, err)) {
+      u.last_error = erro_number(write_error(err));
+      io_error(write_error(err), Statement::write, u.name);
+    }
+    u.file_offset = logical;
+  }
+  u.position = 0;
+  u.last = -1;
+  u.write_mode = true;
+}
+
+void put_bytes(unit_record& u, const char* p, std::size_t n) {
+  while (n > 0) {
+    std::size_t room = static_cast<std::size_t>(u.capacity - u.position);
+    std::size_t take = std::min(room, n);
+    std::memcpy(u.buffer + u.position, p, take);
+    u.position += static_cast<std::int32_t>(take);
+    u.dirty = true;
+    p += take;
+    n -= take;
+    if (u.position == u.capacity) flush_buffer(u);
+  }
+}
+
+void flush_buffer(unit_record& u, Statement st) {
+  if (!u.dirty || u.position == 0) {
+    u.dirty = false;
+    return;
+  }
+  plat::OsError err = plat::OsError::none;
+  std::size_t n = static_cast<std::size_t>(u.position);
+  long written = plat::write_file(u.console ? plat::std_output() : u.handle, u.buffer, n, err);
+  if (written != static_cast<long>(n)) {
+    // Nothing of a failed write passes silently: a truncated report never ends a run with status 0.
+    Erro e = write_error(err == plat::OsError::none ? plat::OsError::disk_full : err);
+    u.last_error = erro_number(e);
+    io_error(e, st, u.name);
+  }
+  u.file_offset += written;
+  u.position = 0;
+  u.last = -1;
+  u.dirty = false;
+}
+
+void close_all_units(bool report_failures) {
+  for (Slot& s : unit_table) {
+    if (s.rec == nullptr) continue;
+    if (report_failures) {
+      close_unit(s.unit);
+    } else {
+      quiet_close(s);
+    }
+  }
+}
+
+void flush_all_units_signal_safe() {
+  for (Slot& s : unit_table) {
+    unit_record* u = s.rec;
+    if (u == nullptr || !u->write_mode || !u->dirty || u->position <= 0) continue;
+    plat::write_raw(u->console ? plat::std_output() : u->handle, u->buffer, static_cast<std::size_t>(u->position));
+    u->dirty = false;
+  }
+}
+
+}  // namespace rt
