@@ -43,6 +43,35 @@ std::string read_file(const std::string& path) {
 
 bool file_exists(const std::string& path) { return std::filesystem::exists(path); }
 
+namespace {
+
+RunResult collect(int out_fd, int err_fd, pid_t pid) {
+  RunResult r;
+  pollfd fds[2] = {{out_fd, POLLIN, 0}, {err_fd, POLLIN, 0}};
+  int open_count = 2;
+  char buf[65536];
+  while (open_count > 0) {
+    if (poll(fds, 2, -1) < 0) continue;
+    for (int i = 0; i < 2; ++i) {
+      if (fds[i].fd < 0 || fds[i].revents == 0) continue;
+      ssize_t n = read(fds[i].fd, buf, sizeof buf);
+      if (n <= 0) {
+        close(fds[i].fd);
+        fds[i].fd = -1;
+        --open_count;
+      } else {
+        (i == 0 ? r.out : r.err).append(buf, static_cast<std::size_t>(n));
+      }
+    }
+  }
+  int status = 0;
+  waitpid(pid, &status, 0);
+  r.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  return r;
+}
+
+}  // namespace
+
 RunResult run_in(const std::string& dir, const std::string& exe, const std::vector<std::string>& args,
                  const std::vector<std::string>& env) {
   int out_pipe[2], err_pipe[2];
@@ -80,28 +109,27 @@ RunResult run_in(const std::string& dir, const std::string& exe, const std::vect
   close(out_pipe[1]);
   close(err_pipe[1]);
 
-  RunResult r;
-  pollfd fds[2] = {{out_pipe[0], POLLIN, 0}, {err_pipe[0], POLLIN, 0}};
-  int open_count = 2;
-  char buf[65536];
-  while (open_count > 0) {
-    if (poll(fds, 2, -1) < 0) continue;
-    for (int i = 0; i < 2; ++i) {
-      if (fds[i].fd < 0 || fds[i].revents == 0) continue;
-      ssize_t n = read(fds[i].fd, buf, sizeof buf);
-      if (n <= 0) {
-        close(fds[i].fd);
-        fds[i].fd = -1;
-        --open_count;
-      } else {
-        (i == 0 ? r.out : r.err).append(buf, static_cast<std::size_t>(n));
-      }
-    }
+  return collect(out_pipe[0], err_pipe[0], pid);
+}
+
+RunResult run_forked(const std::function<void()>& fn) {
+  int out_pipe[2], err_pipe[2];
+  if (pipe(out_pipe) != 0 || pipe(err_pipe) != 0) throw std::runtime_error("pipe failed");
+  pid_t pid = fork();
+  if (pid < 0) throw std::runtime_error("fork failed");
+  if (pid == 0) {
+    int devnull = open("/dev/null", O_RDONLY);
+    dup2(devnull, 0);
+    dup2(out_pipe[1], 1);
+    dup2(err_pipe[1], 2);
+    close(out_pipe[0]); close(out_pipe[1]);
+    close(err_pipe[0]); close(err_pipe[1]);
+    fn();
+    rt::terminate_run(0);
   }
-  int status = 0;
-  waitpid(pid, &status, 0);
-  r.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-  return r;
+  close(out_pipe[1]);
+  close(err_pipe[1]);
+  return collect(out_pipe[0], err_pipe[0], pid);
 }
 
 RunResult run_calor2d(const std::string& dir, const std::vector<std::string>& args,

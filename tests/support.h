@@ -1,6 +1,7 @@
 // Test support: temporary folders, files, and running the real program as a user would.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -37,6 +38,11 @@ RunResult run_in(const std::string& dir, const std::string& exe, const std::vect
 // The calor2d binary of this build.
 RunResult run_calor2d(const std::string& dir, const std::vector<std::string>& args = {},
                       const std::vector<std::string>& env = {});
+
+// Runs `fn` in a forked child (standard input from /dev/null, output collected),
+// then the run-time's exit processing; a run-time error inside `fn` ends the child
+// as it would end the program.
+RunResult run_forked(const std::function<void()>& fn);
 
 // A case file with the nine values in order, one per record (LF line ends).
 std::string case_file(const std::string& out_name, const std::string& Lx, const std::string& Ly, int Nx, int Ny,
