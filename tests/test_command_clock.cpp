@@ -1,1 +1,133 @@
+// Command execution through the interpreter, and the stopwatch.
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdlib>
+#include <string>
+#include <thread>
+
+#include "runtime/clock.h"
+#include "runtime/command.h"
+#include "support.h"
+
+using testsupport::TempDir;
+
+namespace {
+
+// An interpreter that records its arguments, one per line, and exits with 0.
+class RecordingShell {
+ public:
+  RecordingShell() {
+    path_ = dir_.file("shell");
+    testsupport::write_file(path_, "#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\"; done > '" + dir_.file("args") +
+                                       "'\nexit 0\n");
+    ::chmod(path_.c_str(), 0755);
+    setenv("COMSPEC", path_.c_str(), 1);
+  }
+  ~RecordingShell() { unsetenv("COMSPEC"); }
+  std::string args() const { return testsupport::read_file(dir_.file("args")); }
+  const std::string& path() const { return path_; }
+  const TempDir& dir() const { return dir_; }
+
+ private:
+  TempDir dir_;
+  std::string path_;
+};
+
+int run(const std::string& cmd) { return rt::system(cmd.data(), static_cast<int>(cmd.size())); }
+
+}  // namespace
+
+TEST(Command, InterpreterGetsTheSwitchAndTheCommandWithoutTrailingBlanks) {
+  RecordingShell sh;
+  EXPECT_EQ(run("notepad entrada_geral.ent     "), 0);
+  EXPECT_EQ(sh.args(), "-c\nnotepad entrada_geral.ent\n");
+  EXPECT_EQ(run("  lead stays"), 0);
+  EXPECT_EQ(sh.args(), "-c\n  lead stays\n");
+}
+
+TEST(Command, BlankCommandStillStartsTheInterpreter) {
+  RecordingShell sh;
+  EXPECT_EQ(run("        "), 0);
+  EXPECT_EQ(sh.args(), "-c\n\n");
+}
+
+TEST(Command, CommandLengthLimitIs1024AfterTrimming) {
+  RecordingShell sh;
+  EXPECT_EQ(run(std::string(1024, 'x') + "   "), 0);
+  EXPECT_EQ(sh.args().size(), 3 + 1024 + 1);
+  errno = 0;
+  EXPECT_EQ(run(std::string(1025, 'x')), -1);
+  EXPECT_EQ(errno, 7);
+}
+
+TEST(Command, InterpreterPathLimitIs260) {
+  RecordingShell sh;
+  // The same script, reached through a path padded with "./" to the length wanted.
+  auto padded_to = [&](std::size_t len) {
+    std::string dir = sh.dir().path();
+    std::string pad;
+    while (dir.size() + pad.size() + std::string("/shell").size() < len) pad += "/.";
+    std::string p = dir + pad + "/shell";
+    if (p.size() > len) p = dir + pad.substr(2) + "//shell";
+    return p;
+  };
+  std::string p260 = padded_to(260);
+  ASSERT_EQ(p260.size(), 260u);
+  setenv("COMSPEC", p260.c_str(), 1);
+  EXPECT_EQ(run("ok"), 0);
+  EXPECT_EQ(sh.args(), "-c\nok\n");
+  std::string p261 = p260.substr(0, p260.size() - 6) + "//shell";
+  ASSERT_EQ(p261.size(), 261u);
+  setenv("COMSPEC", p261.c_str(), 1);
+  errno = 0;
+  EXPECT_EQ(run("not started"), -1);
+  EXPECT_EQ(errno, 2);
+}
+
+TEST(Command, ChildStatusIsReturnedUnchanged) {
+  unsetenv("COMSPEC");
+  EXPECT_EQ(run("exit 3"), 3);
+  EXPECT_EQ(run("true"), 0);
+}
+
+TEST(Command, MissingInterpreterReturnsMinusOneWithError2) {
+  setenv("COMSPEC", "/nonexistent/interpreter", 1);
+  errno = 0;
+  EXPECT_EQ(run("true"), -1);
+  EXPECT_EQ(errno, 2);
+  unsetenv("COMSPEC");
+}
+
+TEST(Command, NonExecutableInterpreterReturnsMinusOneWithError8) {
+  TempDir dir;
+  std::string p = dir.file("plain");
+  testsupport::write_file(p, "not a program");
+  ::chmod(p.c_str(), 0644);
+  setenv("COMSPEC", p.c_str(), 1);
+  errno = 0;
+  EXPECT_EQ(run("true"), -1);
+  EXPECT_EQ(errno, 8);
+  unsetenv("COMSPEC");
+}
+
+TEST(Clock, HalvesArithmeticGivesTheTickDifference) {
+  const unsigned long long t0 = 0x00000001FFFFD8F0ull;  // low half about to wrap
+  EXPECT_EQ(rt::elapsed_seconds(t0, t0), 0.0);
+  EXPECT_EQ(rt::elapsed_seconds(t0, t0 + 10000), 0.001);
+  EXPECT_EQ(rt::elapsed_seconds(t0, t0 + 15000000), 1.5);
+  EXPECT_EQ(rt::elapsed_seconds(t0, t0 + 36000000000ull), 3600.0);
+}
+
+TEST(Clock, FirstCallIsZeroAndLaterCallsCountSeconds) {
+  EXPECT_EQ(rt::timef(), 0.0);
+  std::this_thread::sleep_for(std::chrono::milliseconds(60));
+  double t = rt::timef();
+  EXPECT_GE(t, 0.059);
+  EXPECT_LT(t, 0.5);
+  double again = rt::timef();
+  EXPECT_GE(again, t);
+}

@@ -1,1 +1,220 @@
+// Unit files: open with status UNKNOWN, the cut at the first write, buffering, and open failures.
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <string>
+
+#include "runtime/list_input.h"
+#include "runtime/units.h"
+#include "support.h"
+
+using testsupport::read_file;
+using testsupport::TempDir;
+using testsupport::write_file;
+
+namespace {
+
+void open_path(int unit, const std::string& path) { rt::open_unit(unit, path.data(), static_cast<int>(path.size())); }
+
+void write_text(int unit, const std::string& text) {
+  rt::unit_record& u = rt::statement_unit(unit, rt::Statement::write);
+  rt::enter_write_mode(u);
+  rt::put_bytes(u, text.data(), text.size());
+}
+
+std::string error_head(int number, const char* statement, const std::string& name) {
+  return testsupport::io_error_text('F', number, statement, name);
+}
+
+bool starts_with(const std::string& s, const std::string& head) { return s.compare(0, head.size(), head) == 0; }
+
+}  // namespace
+
+TEST(Units, OpenCreatesAMissingFileEmptyAndLeavesIt) {
+  TempDir dir;
+  std::string path = dir.file("novo.txt");
+  open_path(3, path);
+  rt::close_unit(3);
+  ASSERT_TRUE(testsupport::file_exists(path));
+  EXPECT_EQ(read_file(path), "");
+}
+
+TEST(Units, OpenKeepsAnExistingFileAndTheFirstWriteCutsIt) {
+  TempDir dir;
+  std::string path = dir.file("velho.txt");
+  write_file(path, std::string(5000, 'v'));
+  open_path(3, path);
+  rt::close_unit(3);
+  EXPECT_EQ(read_file(path), std::string(5000, 'v'));
+
+  open_path(3, path);
+  write_text(3, "novo\r\n");
+  rt::close_unit(3);
+  EXPECT_EQ(read_file(path), "novo\r\n");
+}
+
+TEST(Units, NameIsTrimmedAndEndsAtNul) {
+  TempDir dir;
+  std::string path = dir.file("a.txt");
+  std::string padded = "   " + path + std::string(40, ' ');
+  rt::open_unit(3, padded.data(), static_cast<int>(padded.size()));
+  EXPECT_EQ(rt::find_unit(3)->name, path);
+  rt::close_unit(3);
+  std::string with_nul = path + std::string("\0junk", 5);
+  rt::open_unit(3, with_nul.data(), static_cast<int>(with_nul.size()));
+  EXPECT_EQ(rt::find_unit(3)->name, path);
+  rt::close_unit(3);
+}
+
+TEST(Units, WritesReachTheFileWholeAcrossManyBuffers) {
+  TempDir dir;
+  std::string path = dir.file("grande.txt");
+  std::string text;
+  for (int i = 0; i < 500; ++i) text += std::to_string(i) + std::string(static_cast<std::size_t>(i % 37), '.') + "\r\n";
+  text += std::string(3000, 'L') + "\r\n";  // one record longer than the buffer
+  open_path(4, path);
+  write_text(4, text);
+  rt::close_unit(4);
+  EXPECT_EQ(read_file(path), text);
+}
+
+TEST(Units, ReadAfterWriteFlushesAndLeavesWriteMode) {
+  TempDir dir;
+  std::string path = dir.file("rw.txt");
+  open_path(4, path);
+  write_text(4, "12\n");
+  rt::unit_record& u = *rt::find_unit(4);
+  EXPECT_TRUE(u.write_mode);
+  rt::leave_write_mode(u);
+  EXPECT_FALSE(u.write_mode);
+  EXPECT_EQ(read_file(path), "12\n");
+  rt::close_unit(4);
+}
+
+TEST(Units, UnitNumberOutsideRangeIsReturnedWithoutReport) {
+  EXPECT_EQ(rt::open_unit(40000, "x", 1), 6314);
+  EXPECT_EQ(rt::find_unit(40000), nullptr);
+}
+
+TEST(Units, ClosingAnUnconnectedUnitIsNoError) { rt::close_unit(99); }
+
+TEST(Units, ReopeningTheSameNameKeepsTheConnection) {
+  TempDir dir;
+  std::string path = dir.file("x.txt");
+  open_path(5, path);
+  rt::unit_record* first = rt::find_unit(5);
+  open_path(5, path);
+  EXPECT_EQ(rt::find_unit(5), first);
+  rt::close_unit(5);
+}
+
+TEST(Units, BlankNameTakesTheNextCommandLineArgument) {
+  TempDir dir;
+  std::string a1 = dir.file("um.txt"), a2 = "  " + dir.file("dois.txt") + "  ";
+  char p0[] = "calor2d";
+  std::string s1 = a1, s2 = a2;
+  char* argv[] = {p0, s1.data(), s2.data(), nullptr};
+  rt::set_arguments(3, argv);
+  rt::open_unit(6, "     ", 5);
+  EXPECT_EQ(rt::find_unit(6)->name, a1);
+  rt::close_unit(6);
+  rt::open_unit(6, "", 0);
+  EXPECT_EQ(rt::find_unit(6)->name, dir.file("dois.txt"));
+  rt::close_unit(6);
+  rt::set_arguments(0, nullptr);
+}
+
+TEST(Units, BlankNameWithoutArgumentsPromptsAndEndsAtEndOfInput) {
+  testsupport::RunResult r = testsupport::run_forked([] {
+    rt::set_arguments(0, nullptr);
+    rt::open_unit(1, "   ", 3);
+  });
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out, "File name missing or blank - please enter file name\r\nUNIT 1? ");
+  EXPECT_TRUE(starts_with(r.err, error_head(6501, "OPEN", ""))) << r.err;
+}
+
+TEST(Units, OpenFailuresCarryTheirNumbers) {
+  TempDir dir;
+  std::string sub = dir.file("pasta");
+  ::mkdir(sub.c_str(), 0755);
+  struct Case {
+    std::string name;
+    int number;
+  } cases[] = {
+      {sub, 6414},                               // a directory
+      {dir.file("falta/arquivo.txt"), 6416},     // a missing folder
+      {dir.file("a.txt/b.txt"), 6416},           // a file used as a folder
+  };
+  write_file(dir.file("a.txt"), "x");
+  for (const Case& c : cases) {
+    testsupport::RunResult r = testsupport::run_forked([&] { open_path(2, c.name); });
+    EXPECT_EQ(r.status, 1) << c.name;
+    EXPECT_TRUE(starts_with(r.err, error_head(c.number, "OPEN", c.name))) << r.err;
+  }
+}
+
+TEST(Units, OneFileCannotBeConnectedToTwoUnits) {
+  TempDir dir;
+  std::string path = dir.file("um.txt");
+  testsupport::RunResult r = testsupport::run_forked([&] {
+    open_path(2, path);
+    std::string other = dir.path() + "/./um.txt";
+    open_path(3, other);
+  });
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(starts_with(r.err, error_head(6413, "OPEN", dir.path() + "/./um.txt"))) << r.err;
+}
+
+TEST(Units, SixtySecondConnectionFails) {
+  TempDir dir;
+  testsupport::RunResult r = testsupport::run_forked([&] {
+    for (int u = 10; u < 10 + rt::unit_slots; ++u) open_path(u, dir.file("f" + std::to_string(u)));
+    open_path(200, dir.file("extra"));
+  });
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(starts_with(r.err, error_head(6418, "OPEN", dir.file("extra")))) << r.err;
+}
+
+TEST(Units, FullDeviceEndsTheRunAtTheFlushWithItsName) {
+  testsupport::RunResult r = testsupport::run_forked([] {
+    open_path(1, "/dev/full");
+    write_text(1, "x\r\n");
+    rt::close_unit(1);
+  });
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(starts_with(r.err, error_head(6422, "CLOSE", "/dev/full"))) << r.err;
+}
+
+TEST(Units, PendingBytesAreWrittenWhenAnErrorEndsTheRun) {
+  TempDir dir;
+  std::string out = dir.file("parcial.txt"), in = dir.file("vazio.txt");
+  write_file(in, "");
+  testsupport::RunResult r = testsupport::run_forked([&] {
+    open_path(1, out);
+    write_text(1, "antes\r\n");
+    open_path(2, in);
+    std::int32_t v;
+    rt::list_read_begin(2);
+    rt::list_read_int4(&v);
+  });
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(starts_with(r.err, error_head(6501, "READ", in))) << r.err;
+  EXPECT_EQ(read_file(out), "antes\r\n");
+}
+
+TEST(Units, DeviceNamesGoToDevicesUnlessTheExtensionMakesThemFiles) {
+  TempDir dir;
+  testsupport::RunResult r = testsupport::run_forked([&] {
+    rt::open_unit(1, "nul.txt", 7);
+    write_text(1, "lost\r\n");
+    rt::close_unit(1);
+    rt::open_unit(2, "ERR", 3);
+    write_text(2, "to stderr\r\n");
+    rt::close_unit(2);
+  });
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.err, "to stderr\r\n");
+  EXPECT_FALSE(testsupport::file_exists("nul.txt"));
+}
