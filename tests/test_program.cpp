@@ -1,1 +1,148 @@
+// The program run as a user runs it: a fresh folder with its own case file, standard
+// input closed; exit status, standard error and the files left behind.
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <string>
+
+#include "support.h"
+
+using testsupport::case_file;
+using testsupport::read_file;
+using testsupport::run_calor2d;
+using testsupport::TempDir;
+using testsupport::write_file;
+
+namespace {
+
+std::string math_error(int number, const std::string& message) {
+  return "\r\nrun-time error M" + std::to_string(number) + ": MATH\r\n- " + message + "\r\n";
+}
+
+// A folder whose PATH starts with a "notepad" that records each file it is given.
+struct EditorLog {
+  TempDir bin;
+  EditorLog() {
+    std::string p = bin.file("notepad");
+    write_file(p, "#!/bin/sh\nfor a in \"$@\"; do printf '[%s]\\n' \"$a\"; done >> '" + bin.file("log") + "'\n");
+    ::chmod(p.c_str(), 0755);
+  }
+  std::string path_env() const { return "PATH=" + bin.path() + ":/usr/bin:/bin"; }
+  std::string log() const { return read_file(bin.file("log")); }
+};
+
+}  // namespace
+
+TEST(Program, BundledExampleRunsQuietlyAndWritesItsReport) {
+  TempDir dir;
+  write_file(dir.file("entrada_geral.ent"), read_file(std::string(CALOR2D_EXAMPLES) + "/entrada_geral.ent"));
+  testsupport::RunResult r = run_calor2d(dir.path());
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(r.err, "");
+  std::string report = read_file(dir.file("resultado.txt"));
+  EXPECT_EQ(report.substr(0, 10), "Difus\xE3o de");
+  EXPECT_NE(report.find("Tempo de processamento (em segundos):"), std::string::npos);
+}
+
+TEST(Program, EditorIsOfferedTheCaseFileThenTheReport) {
+  TempDir dir;
+  EditorLog editor;
+  write_file(dir.file("entrada_geral.ent"), case_file("saida.txt", "1.0", "1.0", 5, 5, 100, "1.0d-6", 3, 10));
+  testsupport::RunResult r = run_calor2d(dir.path(), {}, {editor.path_env()});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(editor.log(), "[entrada_geral.ent]\n[saida.txt]\n");
+}
+
+TEST(Program, ReportNameReachesTheEditorAsOneWordAndRunsNothing) {
+  TempDir dir;
+  EditorLog editor;
+  write_file(dir.file("entrada_geral.ent"), case_file("a b; touch pwned", "1.0", "1.0", 4, 4, 10, "0.0", 3, 10));
+  testsupport::RunResult r = run_calor2d(dir.path(), {}, {editor.path_env()});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(testsupport::file_exists(dir.file("a b; touch pwned")));
+  EXPECT_FALSE(testsupport::file_exists(dir.file("pwned")));
+  EXPECT_EQ(editor.log(), "[entrada_geral.ent]\n[a b; touch pwned]\n");
+}
+
+TEST(Program, MissingCaseFileIsCreatedEmptyAndEndsAtEndOfFile) {
+  TempDir dir;
+  testsupport::RunResult r = run_calor2d(dir.path());
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(r.err, "\r\nrun-time error F6501: READ(entrada_geral.ent)\r\n- end of file encountered\r\n");
+  ASSERT_TRUE(testsupport::file_exists(dir.file("entrada_geral.ent")));
+  EXPECT_EQ(read_file(dir.file("entrada_geral.ent")), "");
+}
+
+TEST(Program, MalformedCaseFilesEndWithTheReadErrorAndNoReport) {
+  struct Case {
+    std::string text;
+    int number;
+  } cases[] = {
+      {"'r.txt'\n1.0\n1.0\n21\n21\n", 6501},                             // fewer than nine values
+      {"'r.txt'\n1.0\n1.0\n10.0\n21\n100\n1e-8\n2\n10\n", 6101},         // a real where an integer goes
+      {"'r.txt'\n1.0x\n1.0\n21\n21\n100\n1e-8\n2\n10\n", 6103},          // not wholly a number
+      {"'r.txt'\n1.0\n1.0\n21\n21\n100\n'1e-8'\n2\n10\n", 6504},         // a quoted number
+      {"'r.txt'\r1.0\r1.0\r21\r21\r100\r1e-8\r2\r10\r", 6501},           // carriage returns alone
+  };
+  for (const Case& c : cases) {
+    TempDir dir;
+    write_file(dir.file("entrada_geral.ent"), c.text);
+    testsupport::RunResult r = run_calor2d(dir.path());
+    EXPECT_EQ(r.status, 1);
+    std::string head = testsupport::io_error_text('F', c.number, "READ", "entrada_geral.ent");
+    EXPECT_EQ(r.err.substr(0, head.size()), head) << c.text;
+    EXPECT_FALSE(testsupport::file_exists(dir.file("r.txt")));
+  }
+}
+
+TEST(Program, ValuesTheRunCannotSurviveAreRefusedBeforeAnythingElse) {
+  struct Case {
+    std::string text;
+    std::string message;
+  } cases[] = {
+      {case_file("r.txt", "1.0", "1.0", 21, 21, 0, "1e-8", 2, 10), "itmax = 0, mas deve ser pelo menos 1"},
+      {case_file("r.txt", "1.0", "1.0", 21, 21, 10, "1e-8", 2, 0), "hist_step = 0, mas deve ser pelo menos 1"},
+      {case_file("r.txt", "1.0", "1.0", 0, 21, 10, "1e-8", 2, 10), "Nx = 0, mas deve ser pelo menos 1"},
+      {case_file("r.txt", "1.0", "1.0", 21, -3, 10, "1e-8", 2, 10), "Ny = -3, mas deve ser pelo menos 1"},
+      {case_file("r.txt", "1.0", "1.0", 65536, 65536, 10, "1e-8", 2, 10),
+       "Nx*Ny = 4294967296 excede o maior inteiro de 32 bits (2147483647)"},
+      {case_file("entrada_geral.ent", "1.0", "1.0", 5, 5, 10, "1e-8", 2, 10),
+       "out_name = 'entrada_geral.ent' designa o mesmo arquivo que entrada_geral.ent; escolha outro nome"},
+      {case_file("./entrada_geral.ent", "1.0", "1.0", 5, 5, 10, "1e-8", 2, 10),
+       "out_name = './entrada_geral.ent' designa o mesmo arquivo que entrada_geral.ent; escolha outro nome"},
+  };
+  for (const Case& c : cases) {
+    TempDir dir;
+    write_file(dir.file("entrada_geral.ent"), c.text);
+    testsupport::RunResult r = run_calor2d(dir.path());
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "entrada_geral.ent: " + c.message + "\r\n");
+    EXPECT_FALSE(testsupport::file_exists(dir.file("r.txt")));
+    EXPECT_EQ(read_file(dir.file("entrada_geral.ent")), c.text);
+  }
+}
+
+TEST(Program, FloatingPointFaultsEndTheRunBeforeTheReport) {
+  struct Case {
+    std::string text;
+    std::string err;
+  } cases[] = {
+      {case_file("r.txt", "1.0", "1.0", 1, 21, 10, "1e-8", 2, 10), math_error(6103, "floating-point error: divide by zero")},
+      {case_file("r.txt", "0.0", "1.0", 21, 21, 10, "1e-8", 2, 10), math_error(6103, "floating-point error: divide by zero")},
+      {case_file("r.txt", "1.0", "1.0", 2, 21, 5, "1e-8", 2, 10), math_error(6101, "floating-point error: invalid")},
+      {case_file("r.txt", "1.0", "300.0", 5, 5, 10, "1e-8", 2, 10), math_error(6203, "sinh: OVERFLOW error")},
+  };
+  for (const Case& c : cases) {
+    TempDir dir;
+    write_file(dir.file("entrada_geral.ent"), c.text);
+    testsupport::RunResult r = run_calor2d(dir.path());
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, c.err) << c.text;
+    EXPECT_FALSE(testsupport::file_exists(dir.file("r.txt"))) << c.text;
+  }
+}
