@@ -124,6 +124,11 @@ void solution_line(std::int64_t i, std::int64_t j) {
 
 void read_case() {
   sys_status = rt::system("notepad entrada_geral.ent", 25);
+  read_values();
+  check_case();
+}
+
+void read_values() {
   rt::open_unit(1, case_name, 17);
   rt::list_read_begin(1); rt::list_read_char(out_name, out_name_len); rt::list_read_end();
   rt::list_read_begin(1); rt::list_read_real8(&Lx); rt::list_read_end();
@@ -135,7 +140,6 @@ void read_case() {
   rt::list_read_begin(1); rt::list_read_int4(&sol_mode); rt::list_read_end();
   rt::list_read_begin(1); rt::list_read_int4(&hist_step); rt::list_read_end();
   rt::close_unit(1);
-  check_case();
 }
 
 void write_report() {

@@ -8,6 +8,9 @@ namespace dados {
 // 32 bits, a report name that is the case file itself).
 void read_case();
 
+// The nine list-directed reads of the case file alone (no editor, no checks).
+void read_values();
+
 // Writes the report on unit 1 and offers it to the editor.
 void write_report();
 

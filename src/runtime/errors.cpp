@@ -87,12 +87,17 @@ const char* statement_text(Statement st) {
 // Only one report per process, even if a unit fails again while the exit
 // processing writes it out.
 volatile sig_atomic_t reporting = 0;
+ErrorHook error_hook = nullptr;
 
-[[noreturn]] void report_and_exit(const Text& t, bool signal_context) {
+[[noreturn]] void report_and_exit(const Text& t, char letter, int number, bool signal_context) {
   if (signal_context) {
     flush_all_units_signal_safe();
   } else {
     close_all_units(false);
+  }
+  if (error_hook != nullptr && !signal_context) {
+    reporting = 0;
+    error_hook(letter, number, std::string_view(t.buf, t.len));
   }
   plat::write_raw(plat::std_error(), t.buf, t.len);
   plat::exit_now(1);
@@ -127,7 +132,7 @@ void io_error(Erro e, Statement st, std::string_view file_name) {
   }
   t.add(en.message);
   t.add("\r\n");
-  report_and_exit(t, false);
+  report_and_exit(t, en.letter, en.number, false);
 }
 
 void general_error(Erro e) { io_error(e, Statement::none, {}); }
@@ -141,7 +146,7 @@ void fp_error(Erro e) {
   t.add(": MATH\r\n- ");
   t.add(en.message);
   t.add("\r\n");
-  report_and_exit(t, true);
+  report_and_exit(t, en.letter, en.number, true);
 }
 
 void math_error(const char* routine, MathKind kind) {
@@ -154,7 +159,7 @@ void math_error(const char* routine, MathKind kind) {
   t.add(": ");
   t.add(math_kinds[static_cast<int>(kind)]);
   t.add(" error\r\n");
-  report_and_exit(t, false);
+  report_and_exit(t, 'M', 6200 + static_cast<int>(kind), false);
 }
 
 void start_run(int argc, char** argv) {
@@ -164,6 +169,8 @@ void start_run(int argc, char** argv) {
   std::set_new_handler(out_of_memory);
   plat::enable_fp_traps();
 }
+
+void set_error_hook(ErrorHook hook) { error_hook = hook; }
 
 void write_stderr(std::string_view text) { plat::write_raw(plat::std_error(), text.data(), text.size()); }
 

@@ -85,6 +85,12 @@ void start_run(int argc, char** argv);
 // Writes text to standard error as it stands.
 void write_stderr(std::string_view text);
 
+// For harnesses that must outlive a run-time error (the fuzzers): once set, the
+// hook receives the error's letter, number and report text after the units are
+// closed, instead of the process ending. It must not return (it throws).
+using ErrorHook = void (*)(char letter, int number, std::string_view report);
+void set_error_hook(ErrorHook hook);
+
 // Exit processing: closes every connected unit (pending bytes written) and ends the
 // process with `status`. A failed flush on the way out of a normal run is reported.
 [[noreturn]] void terminate_run(int status);
