@@ -70,10 +70,8 @@ RunResult collect(int out_fd, int err_fd, pid_t pid) {
   return r;
 }
 
-}  // namespace
-
-RunResult run_in(const std::string& dir, const std::string& exe, const std::vector<std::string>& args,
-                 const std::vector<std::string>& env) {
+RunResult spawn(const std::string& dir, const std::string& exe, const std::vector<std::string>& args,
+                const std::vector<std::string>& env, bool as_nobody) {
   int out_pipe[2], err_pipe[2];
   if (pipe(out_pipe) != 0 || pipe(err_pipe) != 0) throw std::runtime_error("pipe failed");
 
@@ -91,6 +89,7 @@ RunResult run_in(const std::string& dir, const std::string& exe, const std::vect
   pid_t pid = fork();
   if (pid < 0) throw std::runtime_error("fork failed");
   if (pid == 0) {
+    if (as_nobody && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(126);
     if (chdir(dir.c_str()) != 0) _exit(127);
     close(0);  // standard input closed, as in a batch run
     dup2(out_pipe[1], 1);
@@ -111,6 +110,15 @@ RunResult run_in(const std::string& dir, const std::string& exe, const std::vect
 
   return collect(out_pipe[0], err_pipe[0], pid);
 }
+
+}  // namespace
+
+RunResult run_in(const std::string& dir, const std::string& exe, const std::vector<std::string>& args,
+                 const std::vector<std::string>& env) {
+  return spawn(dir, exe, args, env, false);
+}
+
+RunResult run_as_nobody(const std::string& dir) { return spawn(dir, CALOR2D_EXE, {}, {}, true); }
 
 RunResult run_forked(const std::function<void()>& fn) {
   int out_pipe[2], err_pipe[2];

@@ -44,6 +44,10 @@ RunResult run_calor2d(const std::string& dir, const std::vector<std::string>& ar
 // as it would end the program.
 RunResult run_forked(const std::function<void()>& fn);
 
+// The calor2d binary run in `dir` as the unprivileged user "nobody" (for tests
+// that need permission bits to hold while the suite runs as root).
+RunResult run_as_nobody(const std::string& dir);
+
 // A case file with the nine values in order, one per record (LF line ends).
 std::string case_file(const std::string& out_name, const std::string& Lx, const std::string& Ly, int Nx, int Ny,
                       int itmax, const std::string& tol, int sol_mode, int hist_step);

@@ -1,0 +1,124 @@
+// Faults a user can meet on POSIX systems: report files that cannot be opened or
+// written, odd case files, and the history quotient that divides by zero.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <string>
+
+#include "support.h"
+
+using testsupport::case_file;
+using testsupport::read_file;
+using testsupport::run_calor2d;
+using testsupport::TempDir;
+using testsupport::write_file;
+
+namespace {
+
+std::string small_case(const std::string& out) { return case_file(out, "1.0", "1.0", 5, 5, 20, "1e-8", 2, 5); }
+
+bool starts_with(const std::string& s, const std::string& head) { return s.compare(0, head.size(), head) == 0; }
+
+}  // namespace
+
+TEST(ReportFaults, FullDeviceEndsWithDiskFullAndTheReportName) {
+  TempDir dir;
+  write_file(dir.file("entrada_geral.ent"), small_case("/dev/full"));
+  testsupport::RunResult r = run_calor2d(dir.path());
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(starts_with(r.err, "\r\nrun-time error F6422: ")) << r.err;
+  EXPECT_NE(r.err.find("(/dev/full)\r\n- "), std::string::npos) << r.err;
+}
+
+TEST(ReportFaults, UnopenableReportNamesEndWithTheOpenError) {
+  TempDir dir;
+  ::mkdir(dir.file("pasta").c_str(), 0755);
+  struct Case {
+    std::string name;
+    int number;
+  } cases[] = {{"pasta", 6414}, {"falta/r.txt", 6416}, {"entrada_geral.ent/r.txt", 6416}};
+  for (const Case& c : cases) {
+    write_file(dir.file("entrada_geral.ent"), small_case(c.name));
+    testsupport::RunResult r = run_calor2d(dir.path());
+    EXPECT_EQ(r.status, 1) << c.name;
+    EXPECT_TRUE(starts_with(r.err, testsupport::io_error_text('F', c.number, "OPEN", c.name))) << r.err;
+  }
+}
+
+TEST(ReportFaults, ReadOnlyReportIsOpenedThenRefusedAtTheFirstWrite) {
+  TempDir dir;
+  ::chmod(dir.path().c_str(), 0777);
+  write_file(dir.file("entrada_geral.ent"), small_case("r.txt"));
+  write_file(dir.file("r.txt"), "older report\r\n");
+  ::chmod(dir.file("r.txt").c_str(), 0444);
+  ::chmod(dir.file("entrada_geral.ent").c_str(), 0644);
+  // Root ignores permission bits: run as nobody then.
+  testsupport::RunResult r = geteuid() == 0 ? testsupport::run_as_nobody(dir.path()) : run_calor2d(dir.path());
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(starts_with(r.err, testsupport::io_error_text('F', 6421, "WRITE", "r.txt"))) << r.err;
+  EXPECT_EQ(read_file(dir.file("r.txt")), "older report\r\n");
+}
+
+TEST(ReportFaults, OlderLongerReportLeavesNoTrace) {
+  TempDir dir;
+  write_file(dir.file("entrada_geral.ent"), small_case("r.txt"));
+  write_file(dir.file("r.txt"), std::string(1 << 20, 'X'));
+  testsupport::RunResult r = run_calor2d(dir.path());
+  EXPECT_EQ(r.status, 0) << r.err;
+  std::string report = read_file(dir.file("r.txt"));
+  EXPECT_EQ(report.find('X'), std::string::npos);
+  EXPECT_EQ(report.substr(report.size() - 2), "\r\n");
+}
+
+TEST(ReportFaults, HistoryQuotientFaultKeepsTheRecordsWrittenBeforeIt) {
+  TempDir dir;
+  write_file(dir.file("entrada_geral.ent"), case_file("r.txt", "1.0", "1.0", 2, 5, 1, "1e-8", 2, 1));
+  testsupport::RunResult r = run_calor2d(dir.path());
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "\r\nrun-time error M6101: MATH\r\n- floating-point error: invalid\r\n");
+  std::string report = read_file(dir.file("r.txt"));
+  // Title, parameters, initial norms and the history heading: 27 records, then nothing.
+  std::string heading = "  itera\xE7\xE3o    L1(it)/L1(0)";
+  ASSERT_NE(report.find(heading), std::string::npos) << report;
+  EXPECT_EQ(report.substr(report.size() - 2), "\r\n");
+  std::size_t records = 0;
+  for (char c : report) records += c == '\n';
+  EXPECT_EQ(records, 27u);
+}
+
+TEST(CaseFaults, CaseFileThatIsAFolderCannotBeOpened) {
+  TempDir dir;
+  ::mkdir(dir.file("entrada_geral.ent").c_str(), 0755);
+  testsupport::RunResult r = run_calor2d(dir.path());
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(starts_with(r.err, testsupport::io_error_text('F', 6414, "OPEN", "entrada_geral.ent"))) << r.err;
+}
+
+TEST(CaseFaults, TruncatedAfterAnyValueEndsAtEndOfFile) {
+  const std::string full = small_case("r.txt");
+  std::size_t end = 0;
+  for (int values = 0; values < 9; ++values) {
+    TempDir dir;
+    write_file(dir.file("entrada_geral.ent"), full.substr(0, end));
+    testsupport::RunResult r = run_calor2d(dir.path());
+    EXPECT_EQ(r.status, 1) << values;
+    EXPECT_TRUE(starts_with(r.err, testsupport::io_error_text('F', 6501, "READ", "entrada_geral.ent"))) << values;
+    EXPECT_FALSE(testsupport::file_exists(dir.file("r.txt")));
+    end = full.find('\n', end) + 1;
+  }
+}
+
+TEST(CaseFaults, CaseFileLargerThanManyBuffersIsReadToItsNinthValue) {
+  TempDir dir;
+  std::string text;
+  for (const char* v : {"'r.txt'", "1.0", "1.0", "5", "5", "20", "1e-8", "2", "5"}) {
+    text += std::string(700, ' ') + "\n\n" + v + " " + std::string(1500, '#') + "\n";
+  }
+  text += std::string(100000, 'z');
+  write_file(dir.file("entrada_geral.ent"), text);
+  testsupport::RunResult r = run_calor2d(dir.path());
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(testsupport::file_exists(dir.file("r.txt")));
+}
