@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -71,7 +72,7 @@ RunResult collect(int out_fd, int err_fd, pid_t pid) {
 }
 
 RunResult spawn(const std::string& dir, const std::string& exe, const std::vector<std::string>& args,
-                const std::vector<std::string>& env, bool as_nobody) {
+                const std::vector<std::string>& env, bool as_nobody, unsigned long long memory_limit = 0) {
   int out_pipe[2], err_pipe[2];
   if (pipe(out_pipe) != 0 || pipe(err_pipe) != 0) throw std::runtime_error("pipe failed");
 
@@ -90,6 +91,10 @@ RunResult spawn(const std::string& dir, const std::string& exe, const std::vecto
   if (pid < 0) throw std::runtime_error("fork failed");
   if (pid == 0) {
     if (as_nobody && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(126);
+    if (memory_limit != 0) {
+      rlimit lim{memory_limit, memory_limit};
+      if (setrlimit(RLIMIT_AS, &lim) != 0) _exit(125);
+    }
     if (chdir(dir.c_str()) != 0) _exit(127);
     close(0);  // standard input closed, as in a batch run
     dup2(out_pipe[1], 1);
@@ -119,6 +124,10 @@ RunResult run_in(const std::string& dir, const std::string& exe, const std::vect
 }
 
 RunResult run_as_nobody(const std::string& dir) { return spawn(dir, CALOR2D_EXE, {}, {}, true); }
+
+RunResult run_with_memory_limit(const std::string& dir, unsigned long long bytes) {
+  return spawn(dir, CALOR2D_EXE, {}, {}, false, bytes);
+}
 
 RunResult run_forked(const std::function<void()>& fn) {
   int out_pipe[2], err_pipe[2];

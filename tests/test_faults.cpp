@@ -122,3 +122,16 @@ TEST(CaseFaults, CaseFileLargerThanManyBuffersIsReadToItsNinthValue) {
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_TRUE(testsupport::file_exists(dir.file("r.txt")));
 }
+
+TEST(MemoryFaults, AllocationFailureEndsWithTheRunTimeReport) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "the address sanitizer reserves more address space than the limit allows";
+#else
+  TempDir dir;
+  write_file(dir.file("entrada_geral.ent"), case_file("r.txt", "1.0", "1.0", 20000, 20000, 10, "1e-8", 2, 5));
+  testsupport::RunResult r = testsupport::run_with_memory_limit(dir.path(), 512ull << 20);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "\r\nrun-time error F6700\r\n- insufficient memory\r\n");
+  EXPECT_FALSE(testsupport::file_exists(dir.file("r.txt")));
+#endif
+}

@@ -1,0 +1,140 @@
+// The documentation is executable: every failure that docs/failures.md lists is
+// run here, and the README's example case and report layout are checked.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "support.h"
+
+using testsupport::read_file;
+using testsupport::TempDir;
+using testsupport::write_file;
+
+namespace {
+
+struct Entry {
+  std::string title;
+  bool has_case = false;
+  std::string case_text;
+  std::vector<std::string> setup, err_lines, files;
+};
+
+// Splits the page into entries: "## title" then fenced blocks case/setup/stderr/files.
+std::vector<Entry> parse(const std::string& page) {
+  std::vector<Entry> entries;
+  std::istringstream in(page);
+  std::string line, block;
+  std::vector<std::string>* lines = nullptr;
+  while (std::getline(in, line)) {
+    if (line.rfind("## ", 0) == 0) {
+      entries.emplace_back();
+      entries.back().title = line.substr(3);
+      continue;
+    }
+    if (entries.empty()) continue;
+    Entry& e = entries.back();
+    if (block.empty() && line.rfind("```", 0) == 0 && line.size() > 3) {
+      block = line.substr(3);
+      if (block == "case") e.has_case = true;
+      lines = block == "setup" ? &e.setup : block == "stderr" ? &e.err_lines : block == "files" ? &e.files : nullptr;
+      continue;
+    }
+    if (!block.empty() && line == "```") {
+      block.clear();
+      continue;
+    }
+    if (block == "case") e.case_text += line + "\n";
+    else if (lines != nullptr && !block.empty()) lines->push_back(line);
+  }
+  return entries;
+}
+
+std::size_t records(const std::string& s) {
+  std::size_t n = 0;
+  for (char c : s) n += c == '\n';
+  return n;
+}
+
+}  // namespace
+
+TEST(DocumentedFailures, EveryEntryEndsAsTheDocumentSays) {
+  std::vector<Entry> entries = parse(read_file(std::string(CALOR2D_SOURCE_DIR) + "/docs/failures.md"));
+  ASSERT_GE(entries.size(), 15u);
+  for (const Entry& e : entries) {
+    SCOPED_TRACE(e.title);
+    TempDir dir;
+    ::chmod(dir.path().c_str(), 0777);
+    if (e.has_case) write_file(dir.file("entrada_geral.ent"), e.case_text);
+    bool as_nobody = false;
+    std::string readonly_before;
+    for (const std::string& s : e.setup) {
+      std::string what = s.substr(0, s.find(' ')), name = s.substr(s.find(' ') + 1);
+      if (what == "dir") {
+        ::mkdir(dir.file(name).c_str(), 0755);
+      } else if (what == "readonly") {
+        readonly_before = "older report\r\n";
+        write_file(dir.file(name), readonly_before);
+        ::chmod(dir.file(name).c_str(), 0444);
+        as_nobody = geteuid() == 0;  // root would ignore the permission bits
+      } else {
+        FAIL() << "unknown setup " << s;
+      }
+    }
+    testsupport::RunResult r = as_nobody ? testsupport::run_as_nobody(dir.path()) : testsupport::run_calor2d(dir.path());
+    std::string expected;
+    for (const std::string& l : e.err_lines) expected += l + "\r\n";
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, expected);
+    for (const std::string& f : e.files) {
+      std::string name = f.substr(0, f.find(':')), state = f.substr(f.find(':') + 2);
+      std::string path = dir.file(name);
+      if (state == "absent") {
+        EXPECT_FALSE(testsupport::file_exists(path)) << name;
+      } else if (state == "empty") {
+        EXPECT_TRUE(testsupport::file_exists(path)) << name;
+        EXPECT_EQ(read_file(path), "") << name;
+      } else if (state == "unchanged") {
+        EXPECT_EQ(read_file(path), name == "entrada_geral.ent" ? e.case_text : readonly_before) << name;
+      } else if (state.find(" records") != std::string::npos) {
+        EXPECT_EQ(records(read_file(path)), std::stoul(state)) << name;
+      } else {
+        FAIL() << "unknown file state " << f;
+      }
+    }
+  }
+}
+
+TEST(Readme, ExampleCaseIsTheBundledOneAndItsSampleReportIsWhatTheProgramWrites) {
+  std::string readme = read_file(std::string(CALOR2D_SOURCE_DIR) + "/README.md");
+  std::string example = read_file(std::string(CALOR2D_EXAMPLES) + "/entrada_geral.ent");
+  // The case file shown in the README, indented by four blanks.
+  std::istringstream lines(example);
+  std::string line;
+  while (std::getline(lines, line)) EXPECT_NE(readme.find("    " + line + "\n"), std::string::npos) << line;
+
+  TempDir dir;
+  write_file(dir.file("entrada_geral.ent"), example);
+  testsupport::RunResult r = testsupport::run_calor2d(dir.path());
+  ASSERT_EQ(r.status, 0) << r.err;
+  std::string report = read_file(dir.file("resultado.txt"));
+  // The README shows the report as UTF-8 without CRs, up to the processing time's value.
+  std::string shown;
+  for (std::size_t i = 0; i < report.size(); ++i) {
+    unsigned char c = static_cast<unsigned char>(report[i]);
+    if (c == '\r') continue;
+    if (c >= 0x80) {
+      shown += static_cast<char>(0xC0 | (c >> 6));
+      shown += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+      shown += static_cast<char>(c);
+    }
+  }
+  std::string without_time = shown.substr(0, shown.rfind("Tempo de processamento"));
+  EXPECT_NE(readme.find(without_time), std::string::npos) << "README sample differs from the program's report";
+}
