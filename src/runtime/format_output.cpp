@@ -191,7 +191,7 @@ Walker st;
 
 [[noreturn]] void fail(Erro e) {
   st.active = false;
-  io_error(e, Statement::write, st.unit ? std::string_view(st.unit->name) : std::string_view());
+  io_error(e, Statement::write, st.unit ? std::string_view(st.unit->name) : std::string_view(""));
 }
 
 void reserve(std::size_t need) {
