@@ -1,10 +1,406 @@
+// Fast Gauss-Seidel: the reference's operations on the same operands, reordered.
+//
+// Why the bits cannot change:
+//  - A strip of h rows is swept as a skewed wavefront, row j0+r running r columns
+//    behind row j0. When a node is computed its west and south neighbours are
+//    already new and its east and north still old, exactly as in the row-by-row
+//    sweep, so every update sees the same operands.
+//  - The nodes of one wavefront step do not depend on each other; they are vector
+//    lanes computing the same per-lane IEEE operations (no contraction, a true
+//    division by aP).
+//  - L1 and L2 are added one node at a time in node order by a cursor that trails
+//    the wavefront, taking a node only once its north neighbour has been swept,
+//    so each residual is computed on the final field of the sweep. Linf is a
+//    maximum and does not depend on the order.
+// Nothing is computed that the plain sweep would not: the ramp steps at both ends
+// of a strip, strips lower than a full vector set and row ends shorter than a
+// vector go one node at a time, so no padding lane can raise a trap.
+#include "solvers_fast.h"
+
+#include <cfloat>
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <utility>
+
 #include "solvers.h"
+
+// The kernels are templates inlined into one entry point per instruction set, so
+// each is compiled with that entry point's target options.
+#define CALOR2D_INLINE inline __attribute__((always_inline))
 
 namespace solvers {
 
+namespace fast {
+
+namespace {
+
+using Index = std::ptrdiff_t;
+
+// Lane types spelled out per width: GCC does not treat a dependent vector_size as a vector.
+template <int L>
+struct Lanes;
+template <>
+struct Lanes<2> {
+  typedef double real __attribute__((vector_size(16)));
+  typedef std::uint64_t bits __attribute__((vector_size(16)));
+};
+template <>
+struct Lanes<4> {
+  typedef double real __attribute__((vector_size(32)));
+  typedef std::uint64_t bits __attribute__((vector_size(32)));
+};
+template <>
+struct Lanes<8> {
+  typedef double real __attribute__((vector_size(64)));
+  typedef std::uint64_t bits __attribute__((vector_size(64)));
+};
+template <int L>
+using Vec = typename Lanes<L>::real;
+template <int L>
+using Bits = typename Lanes<L>::bits;
+
+struct Plate {
+  double aP, aE, aN;
+  int Nx, Ny;
+  double* T;
+};
+
+// Steps 1-5 of the residual, shared with the update.
+CALOR2D_INLINE double neighbours(const double* T, Index Nx, double aE, double aN, Index k) {
+  const double a = T[k + Nx] + T[k - Nx];
+  const double b = a * aN;
+  const double c = T[k + 1] + T[k - 1];
+  const double d = c * aE;
+  return b + d;
+}
+
+// Lanes Off..Off+L-1 of the concatenation lo:hi.
+template <int L, int Off, std::size_t... I>
+CALOR2D_INLINE void window(const Vec<L>& lo, const Vec<L>& hi, Vec<L>& out, std::index_sequence<I...>) {
+  out = __builtin_shufflevector(lo, hi, (Off + static_cast<int>(I))...);
+}
+
+template <int L>
+CALOR2D_INLINE void load(const double* from, Vec<L>& v) {
+  std::memcpy(&v, from, sizeof v);
+}
+
+// Norm accumulators and the cursor of the next node to add (row, 0-based column).
+template <int L>
+struct Sums {
+  int row;
+  int col;
+  double l1;
+  double l2;
+  double linf;
+  Vec<L> vinf;  // lane maxima, merged into linf at the end
+};
+
+// Adds `count` consecutive nodes of one row, starting at node k, in order.
+template <int L>
+CALOR2D_INLINE void add_nodes(const Plate& p, Sums<L>& s, Index k, int count) {
+  const double* T = p.T;
+  const Index Nx = p.Nx;
+  const double aP = p.aP, aE = p.aE, aN = p.aN;
+  Bits<L> magnitude;
+  for (int l = 0; l < L; ++l) magnitude[l] = 0x7fffffffffffffffULL;
+  double l1 = s.l1, l2 = s.l2;
+  int m = 0;
+  for (; m + L <= count; m += L) {
+    const double* c = T + k + m;
+    Vec<L> tn, ts, te, tw, tc;
+    load<L>(c + Nx, tn);
+    load<L>(c - Nx, ts);
+    load<L>(c + 1, te);
+    load<L>(c - 1, tw);
+    load<L>(c, tc);
+    const Vec<L> a = tn + ts;
+    const Vec<L> b = a * aN;
+    const Vec<L> cc = te + tw;
+    const Vec<L> d = cc * aE;
+    const Vec<L> e = b + d;
+    const Vec<L> f = tc * aP;
+    const Vec<L> r = e - f;
+    const Vec<L> ar = reinterpret_cast<Vec<L>>(reinterpret_cast<Bits<L>>(r) & magnitude);
+    const Vec<L> sq = r * r;
+    s.vinf = ar > s.vinf ? ar : s.vinf;
+    double lane_abs[L], lane_sq[L];
+    std::memcpy(lane_abs, &ar, sizeof lane_abs);
+    std::memcpy(lane_sq, &sq, sizeof lane_sq);
+    for (int l = 0; l < L; ++l) {
+      l1 = l1 + lane_abs[l];
+      l2 = l2 + lane_sq[l];
+    }
+  }
+  for (; m < count; ++m) {
+    const Index n = k + m;
+    const double r = neighbours(T, Nx, aE, aN, n) - T[n] * aP;
+    const double ar = std::fabs(r);
+    l1 = l1 + ar;
+    l2 = l2 + r * r;
+    if (ar > s.linf) s.linf = ar;
+  }
+  s.l1 = l1;
+  s.l2 = l2;
+}
+
+// Moves the cursor by up to `budget` nodes while the residuals are final. The
+// strip of h rows from j0 has finished step t: row j0+q is swept through column
+// t-q, and a node is final once the row above has reached its column.
+template <int L>
+CALOR2D_INLINE void advance_sums(const Plate& p, Sums<L>& s, int j0, int h, Index t, Index budget) {
+  const int n = p.Nx - 2;
+  while (budget > 0 && s.row <= p.Ny - 1) {
+    const int q = s.row + 1 - j0;
+    Index end = 0;
+    if (q < 0) {
+      end = n;
+    } else if (q < h) {
+      end = t - q + 1;
+      if (end > n) end = n;
+    }
+    if (s.col >= end) return;
+    Index count = end - s.col;
+    if (count > budget) count = budget;
+    add_nodes<L>(p, s, s.col + 2 + static_cast<Index>(s.row - 1) * p.Nx, static_cast<int>(count));
+    s.col += static_cast<int>(count);
+    budget -= count;
+    if (s.col == n) {
+      ++s.row;
+      s.col = 0;
+    }
+  }
+}
+
+// Steps [from, to) of a strip, one node at a time. Lane r's node at step t is
+// k = K0 + t + r*(Nx-1): column t-r of row j0+r.
+template <int L>
+CALOR2D_INLINE void scalar_steps(const Plate& p, Sums<L>& s, int j0, int h, Index from, Index to,
+                                 Index budget) {
+  const int n = p.Nx - 2;
+  const Index Nx = p.Nx, stride = Nx - 1;
+  const Index K0 = static_cast<Index>(j0 - 1) * Nx + 2;
+  double* const T = p.T;
+  const double aP = p.aP, aE = p.aE, aN = p.aN;
+  for (Index t = from; t < to; ++t) {
+    const Index rlo = t - n + 1 > 0 ? t - n + 1 : 0;
+    const Index rhi = t < h - 1 ? t : h - 1;
+    for (Index r = rlo; r <= rhi; ++r) {
+      const Index k = K0 + t + r * stride;
+      T[k] = neighbours(T, Nx, aE, aN, k) / aP;
+    }
+    advance_sums<L>(p, s, j0, h, t, budget);
+  }
+}
+
+// One strip of h rows from j0. With h = L*V and a row longer than the strip,
+// steps W..n-1 have every lane inside its row and run as V vectors.
+template <int L, int V>
+CALOR2D_INLINE void strip(const Plate& p, Sums<L>& s, int j0, int h) {
+  constexpr int W = L * V;
+  constexpr Index budget = W;  // nodes summed per step: the sum is the slower side
+  const int n = p.Nx - 2;
+  const Index last = static_cast<Index>(n) + h - 1;  // one past the last step
+  if (h != W || n <= W) {
+    scalar_steps<L>(p, s, j0, h, 0, last, budget);
+    return;
+  }
+  scalar_steps<L>(p, s, j0, h, 0, W, budget);
+
+  const Index Nx = p.Nx, stride = Nx - 1;
+  const Index K0 = static_cast<Index>(j0 - 1) * Nx + 2;
+  double* const T = p.T;
+  const double aP = p.aP, aE = p.aE, aN = p.aN;
+  // Each lane's value from the previous step: its west, and the south of the lane above.
+  Vec<L> prev[V];
+  {
+    double lane[W];
+    for (int r = 0; r < W; ++r) lane[r] = T[K0 + (W - 1) + r * stride];
+    std::memcpy(prev, lane, sizeof lane);
+  }
+
+  for (Index t = W; t < n; ++t) {
+    double* const q = T + K0 + t;
+    double lane[W];
+#pragma GCC unroll 32
+    for (int r = 0; r < W; ++r) lane[r] = q[r * stride + 1];
+    Vec<L> east[V];
+    std::memcpy(east, lane, sizeof lane);
+    // The north of lane r is the east of lane r+1; the top lane reads the row
+    // above the strip, the bottom lane the row below it.
+    double edge[2 * L] = {};
+    edge[0] = q[(W - 1) * stride + Nx];
+    edge[2 * L - 1] = q[-Nx];
+    Vec<L> top, bottom;
+    load<L>(edge, top);
+    load<L>(edge + L, bottom);
+    Vec<L> cur[V];
+#pragma GCC unroll 32
+    for (int v = 0; v < V; ++v) {
+      Vec<L> north, south;
+      window<L, 1>(east[v], v + 1 < V ? east[v + 1] : top, north, std::make_index_sequence<L>());
+      window<L, L - 1>(v > 0 ? prev[v - 1] : bottom, prev[v], south, std::make_index_sequence<L>());
+      const Vec<L> a = north + south;
+      const Vec<L> b = a * aN;
+      const Vec<L> c = east[v] + prev[v];
+      const Vec<L> d = c * aE;
+      const Vec<L> e = b + d;
+      cur[v] = e / aP;
+    }
+    std::memcpy(lane, cur, sizeof lane);
+#pragma GCC unroll 32
+    for (int r = 0; r < W; ++r) q[r * stride] = lane[r];
+    for (int v = 0; v < V; ++v) prev[v] = cur[v];
+    advance_sums<L>(p, s, j0, h, t, budget);
+  }
+
+  scalar_steps<L>(p, s, j0, h, n, last, budget);
+}
+
+// Strips of L*V rows while they fit, then narrower ones; the last rows, fewer
+// than a vector, go one node at a time.
+template <int L, int V>
+CALOR2D_INLINE void strips(const Plate& p, Sums<L>& s, int& j0, int& rows) {
+  while (rows >= L * V) {
+    strip<L, V>(p, s, j0, L * V);
+    j0 += L * V;
+    rows -= L * V;
+  }
+  if constexpr (V > 1) {
+    strips<L, V - 1>(p, s, j0, rows);
+  } else if (rows > 0) {
+    strip<L, 1>(p, s, j0, rows);
+    j0 += rows;
+    rows = 0;
+  }
+}
+
+template <int L, int V>
+CALOR2D_INLINE void sweep_and_norms(const Plate& p, double& l1, double& l2, double& linf) {
+  Sums<L> s{};
+  s.row = 2;
+  if (p.Nx > 2 && p.Ny > 2) {
+    int j0 = 2, rows = p.Ny - 2;
+    strips<L, V>(p, s, j0, rows);
+    advance_sums<L>(p, s, p.Ny + 1, 0, 0, PTRDIFF_MAX);
+  }
+  double m = s.linf;
+  double lane[L];
+  std::memcpy(lane, &s.vinf, sizeof lane);
+  for (int l = 0; l < L; ++l)
+    if (lane[l] > m) m = lane[l];
+  l1 = s.l1;
+  l2 = s.l2;
+  linf = static_cast<long long>(p.Nx) * p.Ny < 1 ? -DBL_MAX : m;
+}
+
+template <int L, int V>
+CALOR2D_INLINE void solve(double aP, double aE, double aN, int itmax, double tol, int Nx, int Ny, double* L1,
+                          double* L2, double* Linf, int& it, double* T) {
+  if (itmax < 1) {
+    it = 0;
+    return;
+  }
+  const Plate p{aP, aE, aN, Nx, Ny, T};
+  sweep_and_norms<L, V>(p, L1[1], L2[1], Linf[1]);
+  it = itmax;
+  for (int k = 2; k <= itmax; ++k) {
+    sweep_and_norms<L, V>(p, L1[k], L2[k], Linf[k]);
+    // Same test as the reference, so a grid without interior nodes meets 0/0 here.
+    const double q = L1[k] / L1[0];
+    if (!(q > tol)) {
+      it = k;
+      break;
+    }
+  }
+}
+
+void solve_portable(double aP, double aE, double aN, int itmax, double tol, int Nx, int Ny, double* L1,
+                    double* L2, double* Linf, int& it, double* T) {
+  solve<2, 4>(aP, aE, aN, itmax, tol, Nx, Ny, L1, L2, Linf, it, T);
+}
+
+#if defined(__x86_64__) || defined(__i386__)
+#define CALOR2D_X86 1
+
+__attribute__((target("avx2"))) void solve_avx2(double aP, double aE, double aN, int itmax, double tol, int Nx,
+                                                int Ny, double* L1, double* L2, double* Linf, int& it,
+                                                double* T) {
+  solve<4, 4>(aP, aE, aN, itmax, tol, Nx, Ny, L1, L2, Linf, it, T);
+}
+
+__attribute__((target("avx512f"))) void solve_avx512(double aP, double aE, double aN, int itmax, double tol,
+                                                     int Nx, int Ny, double* L1, double* L2, double* Linf,
+                                                     int& it, double* T) {
+  solve<8, 2>(aP, aE, aN, itmax, tol, Nx, Ny, L1, L2, Linf, it, T);
+}
+#endif
+
+}  // namespace
+
+bool supported(Path path) {
+  switch (path) {
+    case Path::portable:
+      return true;
+#ifdef CALOR2D_X86
+    case Path::avx2:
+      __builtin_cpu_init();
+      return __builtin_cpu_supports("avx2");
+    case Path::avx512:
+      __builtin_cpu_init();
+      return __builtin_cpu_supports("avx512f");
+#else
+    case Path::avx2:
+    case Path::avx512:
+      return false;
+#endif
+  }
+  return false;
+}
+
+Path best_path() {
+  if (supported(Path::avx512)) return Path::avx512;
+  if (supported(Path::avx2)) return Path::avx2;
+  return Path::portable;
+}
+
+const char* name(Path path) {
+  switch (path) {
+    case Path::portable:
+      return "portable";
+    case Path::avx2:
+      return "avx2";
+    case Path::avx512:
+      return "avx512";
+  }
+  return "?";
+}
+
+void gauss_seidel_on(Path path, double aP, double aE, double aN, int itmax, double tol, int Nx, int Ny,
+                     double* L1, double* L2, double* Linf, int& it, double* T) {
+  switch (path) {
+#ifdef CALOR2D_X86
+    case Path::avx512:
+      solve_avx512(aP, aE, aN, itmax, tol, Nx, Ny, L1, L2, Linf, it, T);
+      return;
+    case Path::avx2:
+      solve_avx2(aP, aE, aN, itmax, tol, Nx, Ny, L1, L2, Linf, it, T);
+      return;
+#endif
+    default:
+      solve_portable(aP, aE, aN, itmax, tol, Nx, Ny, L1, L2, Linf, it, T);
+      return;
+  }
+}
+
+}  // namespace fast
+
 void gauss_seidel(double aP, double aE, double aN, int itmax, double tol, int Nx, int Ny, double* L1,
                   double* L2, double* Linf, int& it, double* T) {
-  gauss_seidel_reference(aP, aE, aN, itmax, tol, Nx, Ny, L1, L2, Linf, it, T);
+  static const fast::Path path = fast::best_path();
+  fast::gauss_seidel_on(path, aP, aE, aN, itmax, tol, Nx, Ny, L1, L2, Linf, it, T);
 }
 
 }  // namespace solvers
