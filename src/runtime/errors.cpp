@@ -61,6 +61,7 @@ struct Text {
   std::size_t len = 0;
   void add(const char* p, std::size_t n) {
     if (n > sizeof buf - len) n = sizeof buf - len;
+    if (n == 0) return;
     std::memcpy(buf + len, p, n);
     len += n;
   }
