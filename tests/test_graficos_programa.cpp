@@ -1,0 +1,176 @@
+// calor2d-graficos run as a user runs it: command line, exit status, messages,
+// and the files it leaves beside the report.
+#include <gtest/gtest.h>
+
+#include <charconv>
+#include <cstdlib>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "graficos/relatorio.h"
+#include "support.h"
+
+using testsupport::file_exists;
+using testsupport::read_file;
+using testsupport::RunResult;
+using testsupport::TempDir;
+
+namespace {
+
+RunResult graficos_em(const std::string& dir, const std::vector<std::string>& args) {
+  return testsupport::run_in(dir, CALOR2D_GRAFICOS_EXE, args);
+}
+
+// Runs calor2d on the case in `dir`, leaving its report there as `nome`.
+void rodar_caso(const TempDir& dir, const std::string& nome, int Nx, int Ny, int sol_mode, int itmax = 5000) {
+  testsupport::write_file(dir.file("entrada_geral.ent"),
+                          testsupport::case_file(nome, "2.0", "1.0", Nx, Ny, itmax, "1.0d-8", sol_mode, 10));
+  ASSERT_EQ(testsupport::run_calor2d(dir.path()).status, 0);
+}
+
+std::vector<std::string> linhas(const std::string& s) {
+  std::vector<std::string> out;
+  std::istringstream in(s);
+  for (std::string l; std::getline(in, l);) out.push_back(l);
+  return out;
+}
+
+double numero(const std::string& s) {
+  double v = 0;
+  auto r = std::from_chars(s.data(), s.data() + s.size(), v);
+  EXPECT_EQ(r.ptr, s.data() + s.size()) << s;
+  return v;
+}
+
+}  // namespace
+
+TEST(CommandLine, UsageErrorsExitWithTwo) {
+  TempDir dir;
+  const std::vector<std::vector<std::string>> errados = {
+      {}, {"--cor", "r.txt"}, {"-f", "jpeg", "r.txt"}, {"a.txt", "b.txt"}, {"r.txt", "-o"}, {"--saida=", "r.txt"}};
+  for (const auto& args : errados) {
+    RunResult r = graficos_em(dir.path(), args);
+    EXPECT_EQ(r.status, 2) << (args.empty() ? "" : args[0]);
+    EXPECT_NE(r.err.find("--help"), std::string::npos);
+    EXPECT_EQ(r.out, "");
+  }
+}
+
+TEST(CommandLine, HelpAndVersionExitWithZero) {
+  TempDir dir;
+  RunResult r = graficos_em(dir.path(), {"--help"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_NE(r.out.find("Uso: calor2d-graficos"), std::string::npos);
+  r = graficos_em(dir.path(), {"-V"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out.rfind("calor2d-graficos ", 0), 0u);
+}
+
+TEST(CommandLine, FileThatIsNotAReportNamesItsLine) {
+  TempDir dir;
+  testsupport::write_file(dir.file("notas.txt"), "lista de compras\r\n");
+  RunResult r = graficos_em(dir.path(), {"notas.txt"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err.rfind("calor2d-graficos: notas.txt:1: esperado o título", 0), 0u) << r.err;
+  EXPECT_NE(r.err.find("encontrado \"lista de compras\""), std::string::npos);
+  r = graficos_em(dir.path(), {"falta.txt"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("falta.txt"), std::string::npos);
+  r = graficos_em(dir.path(), {"."});
+  EXPECT_EQ(r.status, 1);
+}
+
+TEST(CommandLine, FullListingGivesFiguresCsvAndVtkBesideTheReport) {
+  TempDir dir;
+  rodar_caso(dir, "placa.txt", 9, 5, 1);
+  RunResult r = graficos_em(dir.path(), {"--formato", "ambos", "placa.txt"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.err, "");  // small report: no progress
+  std::vector<std::string> escritos = linhas(r.out);
+  const std::vector<std::string> esperados = {
+      "placa_historico.png", "placa_numerica.png", "placa_analitica.png", "placa_erro.png", "placa_historico.svg",
+      "placa_numerica.svg",  "placa_analitica.svg", "placa_erro.svg",    "placa_nos.csv",  "placa.vtk"};
+  EXPECT_EQ(escritos, esperados);
+  for (const std::string& f : esperados) EXPECT_TRUE(file_exists(dir.file(f))) << f;
+
+  graficos::Relatorio rel;
+  graficos::ErroLeitura erro;
+  ASSERT_TRUE(graficos::ler_relatorio_texto(read_file(dir.file("placa.txt")), rel, erro));
+
+  // CSV: a header and one row per node, each number the report's value exactly.
+  std::vector<std::string> csv = linhas(read_file(dir.file("placa_nos.csv")));
+  ASSERT_EQ(csv.size(), 46u);
+  EXPECT_EQ(csv[0], "x,y,temperatura_numerica,temperatura_analitica,erro_numerico");
+  for (std::size_t k = 0; k < rel.nos.size(); ++k) {
+    std::vector<double> v;
+    std::istringstream in(csv[k + 1]);
+    for (std::string c; std::getline(in, c, ',');) v.push_back(numero(c));
+    const graficos::No& n = rel.nos[k];
+    EXPECT_EQ(v, (std::vector<double>{n.x, n.y, n.numerica, n.analitica, n.erro})) << csv[k + 1];
+  }
+
+  // VTK: the grid, then the three fields, each with every node in the report's order.
+  std::vector<std::string> vtk = linhas(read_file(dir.file("placa.vtk")));
+  ASSERT_GE(vtk.size(), 10u);
+  EXPECT_EQ(vtk[0], "# vtk DataFile Version 3.0");
+  EXPECT_EQ(vtk[2], "ASCII");
+  EXPECT_EQ(vtk[3], "DATASET STRUCTURED_POINTS");
+  EXPECT_EQ(vtk[4], "DIMENSIONS 9 5 1");
+  EXPECT_EQ(vtk[5], "ORIGIN 0 0 0");
+  EXPECT_EQ(vtk[6], "SPACING 0.25 0.25 1");
+  EXPECT_EQ(vtk[7], "POINT_DATA 45");
+  ASSERT_EQ(vtk.size(), 8u + 3 * 47);
+  const char* nomes[] = {"temperatura_numerica", "temperatura_analitica", "erro_numerico"};
+  for (int c = 0; c < 3; ++c) {
+    std::size_t base = 8 + 47 * static_cast<std::size_t>(c);
+    EXPECT_EQ(vtk[base], std::string("SCALARS ") + nomes[c] + " double 1");
+    EXPECT_EQ(vtk[base + 1], "LOOKUP_TABLE default");
+    for (std::size_t k = 0; k < 45; ++k) {
+      const graficos::No& n = rel.nos[k];
+      double esperado = c == 0 ? n.numerica : c == 1 ? n.analitica : n.erro;
+      EXPECT_EQ(numero(vtk[base + 2 + k]), esperado);
+    }
+  }
+}
+
+TEST(CommandLine, CentralNodeGivesHistoryAndCsvOnly) {
+  TempDir dir;
+  rodar_caso(dir, "centro.dat", 9, 5, 2);
+  RunResult r = graficos_em(dir.path(), {"-o", "figs/sub", "centro.dat"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(linhas(r.out), (std::vector<std::string>{"figs/sub/centro_historico.png", "figs/sub/centro_nos.csv"}));
+  EXPECT_EQ(linhas(read_file(dir.file("figs/sub/centro_nos.csv"))).size(), 2u);
+  EXPECT_FALSE(file_exists(dir.file("centro_historico.png")));
+}
+
+TEST(CommandLine, NeverWritesOverTheReport) {
+  TempDir dir;
+  rodar_caso(dir, "a.vtk", 5, 5, 1);  // its VTK export would be a.vtk itself
+  std::string antes = read_file(dir.file("a.vtk"));
+  RunResult r = graficos_em(dir.path(), {"a.vtk"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("próprio relatório"), std::string::npos);
+  EXPECT_EQ(read_file(dir.file("a.vtk")), antes);
+  EXPECT_EQ(r.out, "");
+}
+
+TEST(CommandLine, UnwritableFolderIsAFailure) {
+  TempDir dir;
+  rodar_caso(dir, "r.txt", 5, 5, 1);
+  testsupport::write_file(dir.file("arquivo"), "x");
+  RunResult r = graficos_em(dir.path(), {"-o", "arquivo/dentro", "r.txt"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("arquivo/dentro"), std::string::npos);
+}
+
+TEST(CommandLine, LargeReportShowsProgress) {
+  TempDir dir;
+  rodar_caso(dir, "grande.txt", 400, 260, 1, 1);  // 104 000 nodes
+  RunResult r = graficos_em(dir.path(), {"grande.txt"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.err.find("lendo a solução: 50% ("), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("100%"), std::string::npos);
+  EXPECT_NE(r.err.find("escrevendo grande.vtk"), std::string::npos);
+  EXPECT_EQ(linhas(read_file(dir.file("grande_nos.csv"))).size(), 104001u);
+}
