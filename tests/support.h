@@ -7,6 +7,12 @@
 
 namespace testsupport {
 
+// Whether the tests run on Windows, where a few POSIX-only tests are skipped.
+bool windows();
+// Whether a file marked read-only refuses writing to the user running the
+// program under test (the POSIX tests run as "nobody" when they are root).
+bool read_only_files_hold();
+
 // A fresh folder under the system's temporary directory, removed with its contents.
 class TempDir {
  public:
@@ -39,9 +45,11 @@ RunResult run_in(const std::string& dir, const std::string& exe, const std::vect
 RunResult run_calor2d(const std::string& dir, const std::vector<std::string>& args = {},
                       const std::vector<std::string>& env = {});
 
-// Runs `fn` in a forked child (standard input from /dev/null, output collected),
-// then the run-time's exit processing; a run-time error inside `fn` ends the child
-// as it would end the program.
+// Runs `fn` in a child process (standard input from the null device, output
+// collected), then the run-time's exit processing; a run-time error inside `fn`
+// ends the child as it would end the program. On Windows the child is this test
+// program run again on the current test, so everything before the call must
+// make the same folders in the same order.
 RunResult run_forked(const std::function<void()>& fn);
 
 // The calor2d binary run in `dir` as the unprivileged user "nobody" (for tests

@@ -67,6 +67,12 @@ TEST(DocumentedFailures, EveryEntryEndsAsTheDocumentSays) {
   ASSERT_GE(entries.size(), 15u);
   for (const Entry& e : entries) {
     SCOPED_TRACE(e.title);
+    // Linux devices, and read-only files where the system lets them be written
+    // (root under Wine), cannot be set up everywhere.
+    bool linux_device = e.case_text.find("/dev/") != std::string::npos;
+    bool read_only = false;
+    for (const std::string& s : e.setup) read_only = read_only || s.rfind("readonly ", 0) == 0;
+    if ((linux_device && testsupport::windows()) || (read_only && !testsupport::read_only_files_hold())) continue;
     TempDir dir;
     ::chmod(dir.path().c_str(), 0777);
     if (e.has_case) write_file(dir.file("entrada_geral.ent"), e.case_text);

@@ -1,0 +1,140 @@
+// Test support on POSIX systems: folders from mkdtemp, children from fork.
+#include <fcntl.h>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <stdexcept>
+
+#include "runtime/errors.h"
+#include "support.h"
+
+extern char** environ;
+
+namespace testsupport {
+
+bool windows() { return false; }
+
+bool read_only_files_hold() { return true; }
+
+TempDir::TempDir() {
+  std::string tmpl = (std::filesystem::temp_directory_path() / "calor2d-test-XXXXXX").string();
+  if (mkdtemp(tmpl.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+  path_ = tmpl;
+}
+
+TempDir::~TempDir() {
+  std::error_code ec;
+  std::filesystem::remove_all(path_, ec);
+}
+
+namespace {
+
+RunResult collect(int out_fd, int err_fd, pid_t pid) {
+  RunResult r;
+  pollfd fds[2] = {{out_fd, POLLIN, 0}, {err_fd, POLLIN, 0}};
+  int open_count = 2;
+  char buf[65536];
+  while (open_count > 0) {
+    if (poll(fds, 2, -1) < 0) continue;
+    for (int i = 0; i < 2; ++i) {
+      if (fds[i].fd < 0 || fds[i].revents == 0) continue;
+      ssize_t n = read(fds[i].fd, buf, sizeof buf);
+      if (n <= 0) {
+        close(fds[i].fd);
+        fds[i].fd = -1;
+        --open_count;
+      } else {
+        (i == 0 ? r.out : r.err).append(buf, static_cast<std::size_t>(n));
+      }
+    }
+  }
+  int status = 0;
+  waitpid(pid, &status, 0);
+  r.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  return r;
+}
+
+RunResult spawn(const std::string& dir, const std::string& exe, const std::vector<std::string>& args,
+                const std::vector<std::string>& env, bool as_nobody, unsigned long long memory_limit = 0) {
+  int out_pipe[2], err_pipe[2];
+  if (pipe(out_pipe) != 0 || pipe(err_pipe) != 0) throw std::runtime_error("pipe failed");
+
+  std::vector<std::string> envs;
+  for (char** e = environ; *e != nullptr; ++e) {
+    std::string entry = *e;
+    bool replaced = false;
+    for (const auto& add : env) {
+      if (entry.substr(0, entry.find('=') + 1) == add.substr(0, add.find('=') + 1)) replaced = true;
+    }
+    if (!replaced) envs.push_back(entry);
+  }
+  for (const auto& add : env) envs.push_back(add);
+
+  pid_t pid = fork();
+  if (pid < 0) throw std::runtime_error("fork failed");
+  if (pid == 0) {
+    if (as_nobody && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(126);
+    if (memory_limit != 0) {
+      rlimit lim{memory_limit, memory_limit};
+      if (setrlimit(RLIMIT_AS, &lim) != 0) _exit(125);
+    }
+    if (chdir(dir.c_str()) != 0) _exit(127);
+    close(0);  // standard input closed, as in a batch run
+    dup2(out_pipe[1], 1);
+    dup2(err_pipe[1], 2);
+    close(out_pipe[0]); close(out_pipe[1]);
+    close(err_pipe[0]); close(err_pipe[1]);
+    std::vector<char*> argv{const_cast<char*>(exe.c_str())};
+    for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    std::vector<char*> envp;
+    for (auto& e : envs) envp.push_back(e.data());
+    envp.push_back(nullptr);
+    execve(exe.c_str(), argv.data(), envp.data());
+    _exit(127);
+  }
+  close(out_pipe[1]);
+  close(err_pipe[1]);
+
+  return collect(out_pipe[0], err_pipe[0], pid);
+}
+
+}  // namespace
+
+RunResult run_in(const std::string& dir, const std::string& exe, const std::vector<std::string>& args,
+                 const std::vector<std::string>& env) {
+  return spawn(dir, exe, args, env, false);
+}
+
+RunResult run_as_nobody(const std::string& dir) { return spawn(dir, CALOR2D_EXE, {}, {}, true); }
+
+RunResult run_with_memory_limit(const std::string& dir, unsigned long long bytes) {
+  return spawn(dir, CALOR2D_EXE, {}, {}, false, bytes);
+}
+
+RunResult run_forked(const std::function<void()>& fn) {
+  int out_pipe[2], err_pipe[2];
+  if (pipe(out_pipe) != 0 || pipe(err_pipe) != 0) throw std::runtime_error("pipe failed");
+  pid_t pid = fork();
+  if (pid < 0) throw std::runtime_error("fork failed");
+  if (pid == 0) {
+    int devnull = open("/dev/null", O_RDONLY);
+    dup2(devnull, 0);
+    dup2(out_pipe[1], 1);
+    dup2(err_pipe[1], 2);
+    close(out_pipe[0]); close(out_pipe[1]);
+    close(err_pipe[0]); close(err_pipe[1]);
+    fn();
+    rt::terminate_run(0);
+  }
+  close(out_pipe[1]);
+  close(err_pipe[1]);
+  return collect(out_pipe[0], err_pipe[0], pid);
+}
+
+}  // namespace testsupport

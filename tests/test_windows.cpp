@@ -1,0 +1,192 @@
+// What only Windows has: the command line built for cmd.exe, the interpreter
+// limits, the last-error mark, and the traps of the SSE unit.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+
+#include "runtime/command.h"
+#include "runtime/fpe.h"
+#include "support.h"
+
+using testsupport::case_file;
+using testsupport::read_file;
+using testsupport::run_calor2d;
+using testsupport::TempDir;
+using testsupport::write_file;
+
+namespace {
+
+constexpr DWORD own_error = 0x20000000u;
+
+int run(const std::string& cmd) { return rt::system(cmd.data(), static_cast<int>(cmd.size())); }
+
+// A folder holding the recording stand-in under `name`, and the log it writes.
+struct Recorder {
+  TempDir dir;
+  std::string exe;
+  explicit Recorder(const std::string& name = "record.exe") : exe(dir.file(name)) {
+    ::CopyFileA(CALOR2D_RECORDER, exe.c_str(), FALSE);
+  }
+  std::string log_path() const { return dir.file("log.txt"); }
+  std::string log() const { return read_file(log_path()); }
+  std::string env() const { return "CALOR2D_COMMAND_LOG=" + log_path(); }
+};
+
+// Sets an environment variable for the test's own process and restores it.
+struct EnvVar {
+  std::string name;
+  EnvVar(const char* n, const std::string& value) : name(n) { ::SetEnvironmentVariableA(n, value.c_str()); }
+  ~EnvVar() { ::SetEnvironmentVariableA(name.c_str(), nullptr); }
+};
+
+std::string math_error(int number, const std::string& message) {
+  return "\r\nrun-time error M" + std::to_string(number) + ": MATH\r\n- " + message + "\r\n";
+}
+
+}  // namespace
+
+TEST(WindowsCommand, WithoutComspecTheEditorRunsThroughCmdExeSlashC) {
+  // The program's folder comes first in the search, then the working folder,
+  // where a cmd.exe that records stands in for the real one.
+  Recorder cmd("cmd.exe");
+  write_file(cmd.dir.file("entrada_geral.ent"), case_file("saida.txt", "1.0", "1.0", 5, 5, 20, "1e-8", 3, 10));
+  testsupport::RunResult r = run_calor2d(cmd.dir.path(), {}, {"COMSPEC=", cmd.env()});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(cmd.log(), "cmd.exe /c notepad entrada_geral.ent\ncmd.exe /c notepad saida.txt\n");
+}
+
+TEST(WindowsCommand, ReportNameReachesTheEditorInDoubleQuotes) {
+  Recorder sh;
+  write_file(sh.dir.file("entrada_geral.ent"), case_file("a b&c^d.txt", "1.0", "1.0", 4, 4, 10, "0.0", 3, 10));
+  testsupport::RunResult r = run_calor2d(sh.dir.path(), {}, {"COMSPEC=" + sh.exe, sh.env()});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(testsupport::file_exists(sh.dir.file("a b&c^d.txt")));
+  EXPECT_EQ(sh.log(), sh.exe + " /c notepad entrada_geral.ent\n" + sh.exe + " /c notepad \"a b&c^d.txt\"\n");
+}
+
+TEST(WindowsCommand, ReportNameWithPercentOrQuoteOpensNoEditor) {
+  for (const char* name : {"100%.txt", "%PATH%.txt"}) {
+    Recorder sh;
+    write_file(sh.dir.file("entrada_geral.ent"), case_file(name, "1.0", "1.0", 4, 4, 10, "0.0", 3, 10));
+    testsupport::RunResult r = run_calor2d(sh.dir.path(), {}, {"COMSPEC=" + sh.exe, sh.env()});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(testsupport::file_exists(sh.dir.file(name))) << name;
+    EXPECT_EQ(sh.log(), sh.exe + " /c notepad entrada_geral.ent\n") << name;
+  }
+}
+
+TEST(WindowsCommand, CommandLineIsInterpreterSlashCAndTheTrimmedCommand) {
+  Recorder sh;
+  EnvVar comspec("COMSPEC", sh.exe);
+  EnvVar log("CALOR2D_COMMAND_LOG", sh.log_path());
+  EXPECT_EQ(run("notepad entrada_geral.ent     "), 0);
+  EXPECT_EQ(run("        "), 0);
+  EXPECT_EQ(run(std::string(1024, 'x') + "  "), 0);
+  EXPECT_EQ(sh.log(), sh.exe + " /c notepad entrada_geral.ent\n" + sh.exe + " /c \n" + sh.exe + " /c " +
+                          std::string(1024, 'x') + "\n");
+}
+
+TEST(WindowsCommand, ComspecOf260CharactersIsUsedAnd261IsRefusedWithError2) {
+  Recorder sh;
+  EnvVar log("CALOR2D_COMMAND_LOG", sh.log_path());
+  // The same program, reached through a path padded with ".\" to the length wanted.
+  std::string folder = sh.dir.path(), pad;
+  while (folder.size() + pad.size() + std::string("\\record.exe").size() < 260) pad += "\\.";
+  std::string p260 = folder + pad + "\\record.exe";
+  if (p260.size() > 260) p260 = folder + pad.substr(2) + "\\\\record.exe";
+  ASSERT_EQ(p260.size(), 260u);
+  {
+    EnvVar comspec("COMSPEC", p260);
+    EXPECT_EQ(run("ok"), 0);
+    EXPECT_EQ(sh.log(), p260 + " /c ok\n");
+  }
+  EnvVar comspec("COMSPEC", p260.substr(0, 249) + "\\" + p260.substr(249));
+  ::SetLastError(0);
+  EXPECT_EQ(run("not started"), -1);
+  EXPECT_EQ(::GetLastError(), own_error | 2u);
+  EXPECT_EQ(sh.log(), p260 + " /c ok\n");
+}
+
+TEST(WindowsCommand, CommandOver1024CharactersIsRefusedWithError7) {
+  ::SetLastError(0);
+  EXPECT_EQ(run(std::string(1025, 'x')), -1);
+  EXPECT_EQ(::GetLastError(), own_error | 7u);
+}
+
+TEST(WindowsCommand, ChildStatusComesBackUnchanged) {
+  EXPECT_EQ(run("exit 3"), 3);
+  EXPECT_EQ(run("exit 0"), 0);
+}
+
+TEST(WindowsCommand, MissingInterpreterGivesMinusOneAndError2) {
+  TempDir dir;
+  EnvVar comspec("COMSPEC", dir.file("nao-existe\\cmd.exe"));
+  ::SetLastError(0);
+  EXPECT_EQ(run("exit 0"), -1);
+  EXPECT_EQ(::GetLastError(), own_error | 2u);
+}
+
+TEST(WindowsCommand, InterpreterThatIsNoProgramGivesError8) {
+  TempDir dir;
+  write_file(dir.file("texto.exe"), "not a program\r\n");
+  EnvVar comspec("COMSPEC", dir.file("texto.exe"));
+  ::SetLastError(0);
+  EXPECT_EQ(run("exit 0"), -1);
+  EXPECT_EQ(::GetLastError(), own_error | 8u);
+}
+
+TEST(WindowsTraps, EachTrappedKindEndsTheRunWithItsReport) {
+  struct Case {
+    double (*op)(double);
+    std::string err;
+  } cases[] = {
+      {[](double z) { return z / z; }, math_error(6101, "floating-point error: invalid")},
+      {[](double z) { return 1.0 / z; }, math_error(6103, "floating-point error: divide by zero")},
+      {[](double z) { return 1e308 * (z + 10.0); }, math_error(6104, "floating-point error: overflow")},
+  };
+  for (const Case& c : cases) {
+    testsupport::RunResult r = testsupport::run_forked([&] {
+      rt::enable_fp_traps();
+      volatile double zero = 0.0;
+      volatile double v = c.op(zero);
+      (void)v;
+    });
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, c.err);
+  }
+}
+
+TEST(WindowsTraps, UnderflowAndInexactStayQuiet) {
+  testsupport::RunResult r = testsupport::run_forked([] {
+    rt::enable_fp_traps();
+    volatile double tiny = 1e-300;
+    volatile double v = tiny * tiny + 1.0 / 3.0;
+    (void)v;
+  });
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.err, "");
+}
+
+TEST(WindowsTraps, MathRoutineErrorsAreReportedAndTrapsStayArmed) {
+  testsupport::RunResult r = testsupport::run_forked([] {
+    rt::enable_fp_traps();
+    volatile double big = 800.0;
+    (void)rt::m_cosh(big);
+  });
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, math_error(6203, "cosh: OVERFLOW error"));
+  r = testsupport::run_forked([] {
+    rt::enable_fp_traps();
+    volatile double x = 709.5;  // checked with the traps masked, and finite
+    volatile double ok = rt::m_sinh(x);
+    volatile double zero = 0.0;
+    volatile double v = ok / zero;
+    (void)v;
+  });
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, math_error(6103, "floating-point error: divide by zero"));
+}
