@@ -18,6 +18,7 @@ set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
     "2-D steady heat conduction on a flat plate: finite differences, Gauss-Seidel, text report")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_PACKAGE_SECTION science)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "libc6, libstdc++6, libgcc-s1")
 if(CALOR2D_GRAFICOS)

@@ -167,18 +167,6 @@ std::vector<Marca> marcas_log(double a, double b, int maximo) {
   return out;
 }
 
-void arredondar_faixa(double& a, double& b, int alvo) {
-  if (!(b > a)) {
-    double meio = std::isfinite(a) ? a : 0;
-    double folga = meio != 0 ? std::fabs(meio) * 0.5 : 0.5;
-    a = meio - folga;
-    b = meio + folga;
-  }
-  double passo = passo_bonito(a, b, alvo);
-  a = std::floor(a / passo + 1e-9) * passo;
-  b = std::ceil(b / passo - 1e-9) * passo;
-}
-
 void eixos(cairo_t* cr, const Caixa& c, const Escala& ex, const std::vector<Marca>& mx, const Escala& ey,
            const std::vector<Marca>& my, const std::string& titulo_x, const std::string& titulo_y) {
   const double tamanho = 12, marca = 6;

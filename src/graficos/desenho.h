@@ -52,8 +52,6 @@ std::vector<Marca> marcas_lineares(double a, double b, int alvo);
 // Ticks at powers of ten within [a, b] (a > 0); when there are more than `maximo`
 // decades only every k-th is labelled, and minor ticks (2..9) only for few decades.
 std::vector<Marca> marcas_log(double a, double b, int maximo);
-// Widest span of nice numbers around [a, b] so that the ends fall on ticks.
-void arredondar_faixa(double& a, double& b, int alvo);
 
 struct Caixa {
   double x0, y0, x1, y1;  // device corners, x0 < x1, y0 < y1
