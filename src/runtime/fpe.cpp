@@ -47,6 +47,6 @@ double m_cosh(double x) {
   return checked("cosh", [](double v) { return std::cosh(v); }, x);
 }
 
-double m_sin(double x) { return std::sin(x); }
+double m_sin(double x) { return plat::sine(x); }
 
 }  // namespace rt

@@ -2,6 +2,7 @@
 #include <fenv.h>
 #include <signal.h>
 
+#include <cmath>
 #include <cstring>
 
 #include "runtime/errors.h"
@@ -54,5 +55,7 @@ FpMasked::FpMasked() {
 FpMasked::~FpMasked() { ::fesetenv(reinterpret_cast<fenv_t*>(saved_)); }
 
 int FpMasked::raised() const { return ::fetestexcept(FE_ALL_EXCEPT); }
+
+double sine(double x) { return std::sin(x); }
 
 }  // namespace rt::plat
