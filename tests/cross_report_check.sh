@@ -12,7 +12,10 @@ export WINEPREFIX=${WINEPREFIX:-$(dirname "$windows_exe")/../wineprefix}
 unset DISPLAY
 here=$(cd "$(dirname "$0")" && pwd)
 work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+wineserver=$(dirname "$wine")/wineserver
+# A persistent wineserver with its output away from ours, ended on the way out.
+"$wineserver" -p </dev/null >/dev/null 2>&1
+trap '"$wineserver" -k </dev/null >/dev/null 2>&1 || true; rm -rf "$work"' EXIT
 
 case_text() {  # name Lx Ly Nx Ny itmax tol sol_mode hist_step
   printf "'%s'   report file\n%s   Lx\n%s   Ly\n%s   Nx\n%s   Ny\n%s   itmax\n%s   tol\n%s   sol_mode\n%s   hist_step\n" "$@"
