@@ -87,7 +87,11 @@ CALOR2D_INLINE void load(const double* from, Vec<L>& v) {
   std::memcpy(&v, from, sizeof v);
 }
 
+constexpr int staged_max = 256;
+
 // Norm accumulators and the cursor of the next node to add (row, 0-based column).
+// Residuals are staged as |r| and r*r and added to the two chains one call
+// later, when their stores have long reached the cache.
 template <int L>
 struct Sums {
   int row;
@@ -96,17 +100,32 @@ struct Sums {
   double l2;
   double linf;
   Vec<L> vinf;  // lane maxima, merged into linf at the end
+  int staged;
+  alignas(64) double abs_r[staged_max];
+  alignas(64) double sq_r[staged_max];
 };
 
-// Adds `count` consecutive nodes of one row, starting at node k, in order.
 template <int L>
-CALOR2D_INLINE void add_nodes(const Plate& p, Sums<L>& s, Index k, int count) {
+CALOR2D_INLINE void add_staged(Sums<L>& s) {
+  double l1 = s.l1, l2 = s.l2;
+  for (int i = 0; i < s.staged; ++i) {
+    l1 = l1 + s.abs_r[i];
+    l2 = l2 + s.sq_r[i];
+  }
+  s.l1 = l1;
+  s.l2 = l2;
+  s.staged = 0;
+}
+
+// Stages the residuals of `count` (at most staged_max) consecutive nodes of one
+// row, starting at node k.
+template <int L>
+CALOR2D_INLINE void stage_nodes(const Plate& p, Sums<L>& s, Index k, Index count) {
   const double* T = p.T;
   const Index Nx = p.Nx;
   const double aP = p.aP, aE = p.aE, aN = p.aN;
   Bits<L> magnitude;
   for (int l = 0; l < L; ++l) magnitude[l] = 0x7fffffffffffffffULL;
-  double l1 = s.l1, l2 = s.l2;
   int m = 0;
   for (; m + L <= count; m += L) {
     const double* c = T + k + m;
@@ -126,31 +145,25 @@ CALOR2D_INLINE void add_nodes(const Plate& p, Sums<L>& s, Index k, int count) {
     const Vec<L> ar = reinterpret_cast<Vec<L>>(reinterpret_cast<Bits<L>>(r) & magnitude);
     const Vec<L> sq = r * r;
     s.vinf = ar > s.vinf ? ar : s.vinf;
-    double lane_abs[L], lane_sq[L];
-    std::memcpy(lane_abs, &ar, sizeof lane_abs);
-    std::memcpy(lane_sq, &sq, sizeof lane_sq);
-    for (int l = 0; l < L; ++l) {
-      l1 = l1 + lane_abs[l];
-      l2 = l2 + lane_sq[l];
-    }
+    std::memcpy(s.abs_r + m, &ar, sizeof ar);
+    std::memcpy(s.sq_r + m, &sq, sizeof sq);
   }
   for (; m < count; ++m) {
     const Index n = k + m;
     const double r = neighbours(T, Nx, aE, aN, n) - T[n] * aP;
     const double ar = std::fabs(r);
-    l1 = l1 + ar;
-    l2 = l2 + r * r;
+    s.abs_r[m] = ar;
+    s.sq_r[m] = r * r;
     if (ar > s.linf) s.linf = ar;
   }
-  s.l1 = l1;
-  s.l2 = l2;
+  s.staged = static_cast<int>(count);
 }
 
 // Moves the cursor by up to `budget` nodes while the residuals are final. The
 // strip of h rows from j0 has finished step t: row j0+q is swept through column
 // t-q, and a node is final once the row above has reached its column.
 template <int L>
-CALOR2D_INLINE void advance_sums(const Plate& p, Sums<L>& s, int j0, int h, Index t, Index budget) {
+CALOR2D_INLINE void advance_sums_inline(const Plate& p, Sums<L>& s, int j0, int h, Index t, Index budget) {
   const int n = p.Nx - 2;
   while (budget > 0 && s.row <= p.Ny - 1) {
     const int q = s.row + 1 - j0;
@@ -164,7 +177,9 @@ CALOR2D_INLINE void advance_sums(const Plate& p, Sums<L>& s, int j0, int h, Inde
     if (s.col >= end) return;
     Index count = end - s.col;
     if (count > budget) count = budget;
-    add_nodes<L>(p, s, s.col + 2 + static_cast<Index>(s.row - 1) * p.Nx, static_cast<int>(count));
+    if (count > staged_max) count = staged_max;
+    add_staged<L>(s);
+    stage_nodes<L>(p, s, s.col + 2 + static_cast<Index>(s.row - 1) * p.Nx, count);
     s.col += static_cast<int>(count);
     budget -= count;
     if (s.col == n) {
@@ -172,6 +187,121 @@ CALOR2D_INLINE void advance_sums(const Plate& p, Sums<L>& s, int j0, int h, Inde
       s.col = 0;
     }
   }
+}
+
+// The sums are called from every step of every kind of strip: kept out of line,
+// once per instruction set, so that the sweep's loops stay small. The lane count
+// names the instruction set: 8 for AVX-512, 4 for AVX2, 2 for the portable path.
+__attribute__((noinline)) void advance_sums_2(const Plate& p, Sums<2>& s, int j0, int h, Index t, Index budget) {
+  advance_sums_inline<2>(p, s, j0, h, t, budget);
+}
+
+#if defined(__x86_64__) || defined(__i386__)
+#define CALOR2D_X86 1
+
+__attribute__((target("avx2"), noinline)) void advance_sums_4(const Plate& p, Sums<4>& s, int j0, int h, Index t,
+                                                              Index budget) {
+  advance_sums_inline<4>(p, s, j0, h, t, budget);
+}
+
+__attribute__((target("avx512f"), noinline)) void advance_sums_8(const Plate& p, Sums<8>& s, int j0, int h,
+                                                                 Index t, Index budget) {
+  advance_sums_inline<8>(p, s, j0, h, t, budget);
+}
+#endif
+
+template <int L>
+CALOR2D_INLINE void advance_sums(const Plate& p, Sums<L>& s, int j0, int h, Index t, Index budget) {
+  if constexpr (L == 2) {
+    advance_sums_2(p, s, j0, h, t, budget);
+#ifdef CALOR2D_X86
+  } else if constexpr (L == 4) {
+    advance_sums_4(p, s, j0, h, t, budget);
+  } else {
+    advance_sums_8(p, s, j0, h, t, budget);
+#endif
+  }
+}
+
+// One wavefront step of V vectors of lanes. The north of lane r is the east of
+// lane r+1 and its south the previous value of lane r-1; the top lane takes its
+// north from lane 0 of `top`, the bottom lane its south from lane L-1 of `bottom`.
+// prev holds each lane's previous value (its west) and receives the new one.
+template <int L, int V>
+CALOR2D_INLINE void wave_step(const Vec<L> (&east)[V], const Vec<L>& top, const Vec<L>& bottom, Vec<L> (&prev)[V],
+                              double aP, double aE, double aN) {
+  Vec<L> cur[V];
+#pragma GCC unroll 32
+  for (int v = 0; v < V; ++v) {
+    Vec<L> north, south;
+    window<L, 1>(east[v], v + 1 < V ? east[v + 1] : top, north, std::make_index_sequence<L>());
+    window<L, L - 1>(v > 0 ? prev[v - 1] : bottom, prev[v], south, std::make_index_sequence<L>());
+    const Vec<L> a = north + south;
+    const Vec<L> b = a * aN;
+    const Vec<L> c = east[v] + prev[v];
+    const Vec<L> d = c * aE;
+    const Vec<L> e = b + d;
+    cur[v] = e / aP;
+  }
+  for (int v = 0; v < V; ++v) prev[v] = cur[v];
+}
+
+// Lanes of the low (Hi = 0) or high halves of a and b, alternately.
+template <int L, int Hi, std::size_t... I>
+CALOR2D_INLINE void interleave(const Vec<L>& a, const Vec<L>& b, Vec<L>& out, std::index_sequence<I...>) {
+  out = __builtin_shufflevector(a, b, (static_cast<int>(I % 2) * L + Hi * (L / 2) + static_cast<int>(I / 2))...);
+}
+
+template <int L, int Q, std::size_t... I>
+CALOR2D_INLINE void broadcast(const Vec<L>& a, Vec<L>& out, std::index_sequence<I...>) {
+  out = __builtin_shufflevector(a, a, (static_cast<int>(I) * 0 + Q)...);
+}
+
+// m[i][j] becomes m[j][i]: log2(L) rounds of interleaving row i with row i+L/2.
+template <int L>
+CALOR2D_INLINE void transpose(Vec<L> (&m)[L]) {
+#pragma GCC unroll 4
+  for (int round = 1; round < L; round *= 2) {
+    Vec<L> next[L];
+#pragma GCC unroll 8
+    for (int i = 0; i < L / 2; ++i) {
+      interleave<L, 0>(m[i], m[i + L / 2], next[2 * i], std::make_index_sequence<L>());
+      interleave<L, 1>(m[i], m[i + L / 2], next[2 * i + 1], std::make_index_sequence<L>());
+    }
+    for (int i = 0; i < L; ++i) m[i] = next[i];
+  }
+}
+
+// Where a step leaves the norm cursor: the sums may use the field as the strip
+// of h rows from j0 leaves it after step `done`. Small portions between the steps
+// let the sums' chain and the sweep's overlap in the out-of-order window.
+struct SumsFront {
+  int j0, h;
+  Index done;
+};
+
+// Step Q of a block: east[v][Q] holds the east values of vector v, lane Q of top
+// and bottom the outer neighbours; the results go to out[v][Q].
+template <int L, int V, int Q>
+CALOR2D_INLINE void block_step(const Vec<L> (&east)[V][L], const Vec<L>& top, const Vec<L>& bottom,
+                               Vec<L> (&prev)[V], Vec<L> (&out)[V][L], double aP, double aE, double aN,
+                               const Plate& p, Sums<L>& s, const SumsFront& front) {
+  Vec<L> step_east[V], step_top, step_bottom;
+  for (int v = 0; v < V; ++v) step_east[v] = east[v][Q];
+  broadcast<L, Q>(top, step_top, std::make_index_sequence<L>());
+  broadcast<L, Q>(bottom, step_bottom, std::make_index_sequence<L>());
+  wave_step<L, V>(step_east, step_top, step_bottom, prev, aP, aE, aN);
+  for (int v = 0; v < V; ++v) out[v][Q] = prev[v];
+  // Every other step, up to twice the nodes the sweep makes in that time, so the
+  // cursor can catch up after a strip's start.
+  if (Q % 2 == 1) advance_sums<L>(p, s, front.j0, front.h, front.done, 4 * L * V);
+}
+
+template <int L, int V, std::size_t... Q>
+CALOR2D_INLINE void block_steps(const Vec<L> (&east)[V][L], const Vec<L>& top, const Vec<L>& bottom,
+                                Vec<L> (&prev)[V], Vec<L> (&out)[V][L], double aP, double aE, double aN,
+                                const Plate& p, Sums<L>& s, const SumsFront& front, std::index_sequence<Q...>) {
+  (block_step<L, V, static_cast<int>(Q)>(east, top, bottom, prev, out, aP, aE, aN, p, s, front), ...);
 }
 
 // Steps [from, to) of a strip, one node at a time. Lane r's node at step t is
@@ -221,38 +351,50 @@ CALOR2D_INLINE void strip(const Plate& p, Sums<L>& s, int j0, int h) {
     std::memcpy(prev, lane, sizeof lane);
   }
 
-  for (Index t = W; t < n; ++t) {
+  // Blocks of L steps: each lane's east values for the block are L consecutive
+  // nodes of its row, and its results L consecutive nodes too, so they move as
+  // whole vectors turned by a transpose.
+  Index t = W;
+  for (; t + L <= n; t += L) {
+    double* const q = T + K0 + t;
+    Vec<L> east[V][L], out[V][L];
+#pragma GCC unroll 32
+    for (int v = 0; v < V; ++v) {
+#pragma GCC unroll 16
+      for (int l = 0; l < L; ++l) load<L>(q + (v * L + l) * stride + 1, east[v][l]);
+      transpose<L>(east[v]);
+    }
+    Vec<L> top, bottom;
+    load<L>(q + (W - 1) * stride + Nx, top);
+    load<L>(q - Nx, bottom);
+    // Stores of this block come at its end, so its sums see the field after step t-1.
+    block_steps<L, V>(east, top, bottom, prev, out, aP, aE, aN, p, s, SumsFront{j0, h, t - 1},
+                      std::make_index_sequence<L>());
+#pragma GCC unroll 32
+    for (int v = 0; v < V; ++v) {
+      transpose<L>(out[v]);
+#pragma GCC unroll 16
+      for (int l = 0; l < L; ++l) std::memcpy(q + (v * L + l) * stride, &out[v][l], sizeof out[v][l]);
+    }
+  }
+
+  for (; t < n; ++t) {
     double* const q = T + K0 + t;
     double lane[W];
 #pragma GCC unroll 32
     for (int r = 0; r < W; ++r) lane[r] = q[r * stride + 1];
     Vec<L> east[V];
     std::memcpy(east, lane, sizeof lane);
-    // The north of lane r is the east of lane r+1; the top lane reads the row
-    // above the strip, the bottom lane the row below it.
     double edge[2 * L] = {};
     edge[0] = q[(W - 1) * stride + Nx];
     edge[2 * L - 1] = q[-Nx];
     Vec<L> top, bottom;
     load<L>(edge, top);
     load<L>(edge + L, bottom);
-    Vec<L> cur[V];
-#pragma GCC unroll 32
-    for (int v = 0; v < V; ++v) {
-      Vec<L> north, south;
-      window<L, 1>(east[v], v + 1 < V ? east[v + 1] : top, north, std::make_index_sequence<L>());
-      window<L, L - 1>(v > 0 ? prev[v - 1] : bottom, prev[v], south, std::make_index_sequence<L>());
-      const Vec<L> a = north + south;
-      const Vec<L> b = a * aN;
-      const Vec<L> c = east[v] + prev[v];
-      const Vec<L> d = c * aE;
-      const Vec<L> e = b + d;
-      cur[v] = e / aP;
-    }
-    std::memcpy(lane, cur, sizeof lane);
+    wave_step<L, V>(east, top, bottom, prev, aP, aE, aN);
+    std::memcpy(lane, prev, sizeof lane);
 #pragma GCC unroll 32
     for (int r = 0; r < W; ++r) q[r * stride] = lane[r];
-    for (int v = 0; v < V; ++v) prev[v] = cur[v];
     advance_sums<L>(p, s, j0, h, t, budget);
   }
 
@@ -285,6 +427,7 @@ CALOR2D_INLINE void sweep_and_norms(const Plate& p, double& l1, double& l2, doub
     int j0 = 2, rows = p.Ny - 2;
     strips<L, V>(p, s, j0, rows);
     advance_sums<L>(p, s, p.Ny + 1, 0, 0, PTRDIFF_MAX);
+    add_staged<L>(s);
   }
   double m = s.linf;
   double lane[L];
@@ -322,9 +465,7 @@ void solve_portable(double aP, double aE, double aN, int itmax, double tol, int 
   solve<2, 4>(aP, aE, aN, itmax, tol, Nx, Ny, L1, L2, Linf, it, T);
 }
 
-#if defined(__x86_64__) || defined(__i386__)
-#define CALOR2D_X86 1
-
+#ifdef CALOR2D_X86
 __attribute__((target("avx2"))) void solve_avx2(double aP, double aE, double aN, int itmax, double tol, int Nx,
                                                 int Ny, double* L1, double* L2, double* Linf, int& it,
                                                 double* T) {
