@@ -175,15 +175,19 @@ int executar(const Opcoes& op, std::FILE* saida, std::FILE* diag) {
   std::vector<std::pair<Formato, const char*>> formatos;
   if (op.png) formatos.push_back({Formato::png, ".png"});
   if (op.svg) formatos.push_back({Formato::svg, ".svg"});
-  for (auto [formato, ext] : formatos) {
+  for (const auto& par : formatos) {
+    const Formato formato = par.first;
+    const char* ext = par.second;
     Tamanho t = tamanho_historico();
     tarefas.push_back({base + "_historico" + ext, [&rel, formato, t](const std::string& c, std::string& e) {
                          return gravar_figura(formato, c, t.largura, t.altura,
                                               [&rel](cairo_t* cr) { desenhar_historico(cr, rel); }, e);
                        }});
     if (!mapas) continue;
-    for (auto [campo, nome] : {std::pair{Campo::numerica, "_numerica"}, std::pair{Campo::analitica, "_analitica"},
-                               std::pair{Campo::erro, "_erro"}}) {
+    for (const auto& mapa : {std::pair{Campo::numerica, "_numerica"}, std::pair{Campo::analitica, "_analitica"},
+                             std::pair{Campo::erro, "_erro"}}) {
+      const Campo campo = mapa.first;
+      const char* nome = mapa.second;
       Tamanho tm = tamanho_mapa(rel);
       tarefas.push_back({base + nome + ext, [&rel, formato, tm, campo](const std::string& c, std::string& e) {
                            return gravar_figura(formato, c, tm.largura, tm.altura,
