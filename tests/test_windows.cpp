@@ -250,3 +250,33 @@ TEST(WindowsMath, SineAgreesWithTheLinuxLibraryToTheLastBit) {
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.err, "");
 }
+
+TEST(WindowsFiles, ReportHeldByAnotherProgramIsOpenedForReadingThenRefusedAtTheFirstWrite) {
+  // Another program reads the report and lets others only read: the open falls
+  // back to reading, and the cut before the first record is refused.
+  TempDir dir;
+  write_file(dir.file("entrada_geral.ent"), case_file("r.txt", "1.0", "1.0", 5, 5, 20, "1e-8", 2, 5));
+  write_file(dir.file("r.txt"), "older report\r\n");
+  HANDLE held = ::CreateFileA(dir.file("r.txt").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  testsupport::RunResult r = run_calor2d(dir.path());
+  ::CloseHandle(held);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, testsupport::io_error_text('F', 6421, "WRITE", "r.txt") + "write access denied\r\n");
+  EXPECT_EQ(read_file(dir.file("r.txt")), "older report\r\n");
+}
+
+TEST(WindowsFiles, ReportHeldWithoutSharingCannotBeOpened) {
+  TempDir dir;
+  write_file(dir.file("entrada_geral.ent"), case_file("r.txt", "1.0", "1.0", 5, 5, 20, "1e-8", 2, 5));
+  write_file(dir.file("r.txt"), "older report\r\n");
+  HANDLE held = ::CreateFileA(dir.file("r.txt").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  testsupport::RunResult r = run_calor2d(dir.path());
+  ::CloseHandle(held);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, testsupport::io_error_text('F', 6414, "OPEN", "r.txt") + "access denied\r\n");
+  EXPECT_EQ(read_file(dir.file("r.txt")), "older report\r\n");
+}

@@ -9,7 +9,9 @@ action=$1 wine=$2 wineserver=$3
 case $action in
   start)
     mkdir -p "$WINEPREFIX"
-    "$wineserver" -p </dev/null >/dev/null 2>&1
+    # A server already running for this prefix (an earlier run, a person's
+    # session) is used as it is.
+    "$wineserver" -p </dev/null >/dev/null 2>&1 || true
     # The first program makes the prefix and starts Wine's services; later ones
     # then start at once.
     "$wine" cmd.exe /c exit 0 </dev/null >/dev/null 2>&1

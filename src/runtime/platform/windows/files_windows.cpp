@@ -113,7 +113,9 @@ bool truncate_file(File f, std::int64_t offset, OsError& err) {
   to.QuadPart = offset;
   if (!::SetFilePointerEx(h, to, nullptr, FILE_BEGIN) || !::SetEndOfFile(h)) {
     DWORD e = ::GetLastError();
-    err = e == ERROR_INVALID_HANDLE ? OsError::access_denied : classify(e);
+    // A handle opened for reading only: Windows says access denied, Wine says
+    // invalid parameter (as ftruncate says EINVAL).
+    err = (e == ERROR_INVALID_HANDLE || e == ERROR_INVALID_PARAMETER) ? OsError::access_denied : classify(e);
     return false;
   }
   err = OsError::none;
