@@ -8,33 +8,10 @@
 #include <cstring>
 #include <string>
 
+#include "../tests/exact_expansion.h"
 #include "runtime/number_edit.h"
 
 namespace {
-
-// The first 18 digits of the exact expansion, half up on the 18th into 17, as
-// digits with the decimal exponent p of 0.D1D2... x 10^p.
-std::string seventeen(double a, int& p) {
-  static char buf[1200];
-  std::snprintf(buf, sizeof buf, "%.780e", a);  // every double's expansion fits
-  std::string digits;
-  for (const char* c = buf; *c && *c != 'e'; ++c)
-    if (*c >= '0' && *c <= '9') digits.push_back(*c);
-  p = std::atoi(std::strchr(buf, 'e') + 1) + 1;
-  digits.resize(18, '0');
-  std::string d17 = digits.substr(0, 17);
-  if (digits[17] >= '5') {
-    int i = 16;
-    while (i >= 0 && d17[static_cast<std::size_t>(i)] == '9') d17[static_cast<std::size_t>(i--)] = '0';
-    if (i < 0) {
-      d17 = "1" + std::string(16, '0');
-      ++p;
-    } else {
-      ++d17[static_cast<std::size_t>(i)];
-    }
-  }
-  return d17;
-}
 
 // Second rounding to n digits, half up; carries may lengthen p.
 std::string round_to(std::string d, int n, int& p) {
@@ -68,7 +45,7 @@ std::string right(const std::string& s, std::size_t w) {
 std::string expected_e(double x) {
   if (x == 0) return right("0.000000000000000E+00", 25);
   int p;
-  std::string d = round_to(seventeen(std::fabs(x), p), 16, p);
+  std::string d = round_to(exact::seventeen(std::fabs(x), p), 16, p);
   d.resize(16, '0');
   int e = p - 1;
   char exp[8];
@@ -80,7 +57,7 @@ std::string expected_e(double x) {
 std::string expected_f(double x) {
   if (x == 0) return right(".000", 15);
   int p;
-  std::string d = seventeen(std::fabs(x), p);
+  std::string d = exact::seventeen(std::fabs(x), p);
   if (p < -3) return right(".000", 15);
   int n = std::min(p + 3, 16);
   d = round_to(d, n, p);

@@ -333,6 +333,12 @@ Decimal decimal_form(double x) {
   return decimal_form_reference(x);
 }
 
+namespace {
+DecimalSource decimal_source = decimal_form;
+}  // namespace
+
+void set_decimal_source(DecimalSource source) { decimal_source = source != nullptr ? source : decimal_form; }
+
 // ---- Editing ----------------------------------------------------------------------
 
 namespace {
@@ -380,7 +386,7 @@ void edit_special(char* out, int w, Special s) {
 }  // namespace
 
 void edit_e(char* out, int w, int d, int k, double x) {
-  Decimal dec = decimal_form(x);
+  Decimal dec = decimal_source(x);
   if (dec.special != Special::none) return edit_special(out, w, dec.special);
   if (d < 0 || k > d + 1 || (k < 0 && k <= -d)) return fill(out, w, '*');
 
@@ -417,7 +423,7 @@ void edit_e(char* out, int w, int d, int k, double x) {
 }
 
 void edit_f(char* out, int w, int d, int k, double x) {
-  Decimal dec = decimal_form(x);
+  Decimal dec = decimal_source(x);
   if (dec.special != Special::none) return edit_special(out, w, dec.special);
   if (d < 0) return fill(out, w, '*');
 

@@ -50,6 +50,12 @@ bool decimal_form_fast(double x, Decimal& out);
 // value); the fallback of decimal_form and the yardstick of its tests.
 Decimal decimal_form_reference(double x);
 
+// Where edit_e and edit_f take the decimal form from: decimal_form, unless a
+// benchmark substitutes another exact conversion to compare speed on whole
+// reports. nullptr restores decimal_form.
+using DecimalSource = Decimal (*)(double);
+void set_decimal_source(DecimalSource source);
+
 // The editors write exactly w characters at out[0..w): the text right-justified
 // in the field, or w asterisks when the text is longer than w. A special (E, F)
 // is its text followed by full stops up to w, cut to w, never asterisks.

@@ -1,0 +1,57 @@
+// The decimal form of a double from the C library's complete expansion: every
+// double's exact decimal expansion has at most 767 significant digits, so
+// "%.780e" prints it whole. The first 18 digits, half up on the 18th alone, give
+// the 17-digit form the report's editing starts from. It shares nothing with the
+// run-time's own conversions, which makes it the yardstick of the fuzzer and the
+// slow baseline of the report benchmark.
+#pragma once
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "runtime/number_edit.h"
+
+namespace exact {
+
+// Digits D1..D17 of a finite a > 0 after the half-up rounding on D18; p such that
+// a = 0.D1D2... x 10^p.
+inline std::string seventeen(double a, int& p) {
+  static char buf[1200];
+  std::snprintf(buf, sizeof buf, "%.780e", a);
+  std::string digits;
+  for (const char* c = buf; *c && *c != 'e'; ++c)
+    if (*c >= '0' && *c <= '9') digits.push_back(*c);
+  p = std::atoi(std::strchr(buf, 'e') + 1) + 1;
+  digits.resize(18, '0');
+  std::string d17 = digits.substr(0, 17);
+  if (digits[17] >= '5') {
+    int i = 16;
+    while (i >= 0 && d17[static_cast<std::size_t>(i)] == '9') d17[static_cast<std::size_t>(i--)] = '0';
+    if (i < 0) {
+      d17 = "1" + std::string(16, '0');
+      ++p;
+    } else {
+      ++d17[static_cast<std::size_t>(i)];
+    }
+  }
+  return d17;
+}
+
+// The same as rt::Decimal, for finite and special values alike.
+inline rt::Decimal decimal_form(double x) {
+  rt::Decimal d;
+  if (!std::isfinite(x) || x == 0) return rt::decimal_form_reference(x);  // zero and specials carry no digits
+  int p;
+  std::string s = seventeen(std::fabs(x), p);
+  while (s.size() > 1 && s.back() == '0') s.pop_back();
+  d.negative = x < 0;
+  d.p = p;
+  d.count = static_cast<int>(s.size());
+  std::memcpy(d.digits, s.data(), s.size());
+  return d;
+}
+
+}  // namespace exact
