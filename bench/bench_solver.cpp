@@ -1,10 +1,14 @@
 // Plain and fast Gauss-Seidel side by side on the program's plate, measured
 // against the floor of the method: the L1 sum is one dependent chain of
-// additions in node order, so no solver can beat s = s + |a[i]| per node.
+// additions in node order, so no solver on one thread can beat s = s + |a[i]|
+// per node. The two-thread solver is timed on the best path.
 //
-// Before timing anything, every fast path is run once against the reference on
-// each case and the program aborts unless all histories, the iteration count and
-// the field have the same bits.
+// Before timing anything, every fast path, on one thread and on two, is run once
+// against the reference on each case and the program aborts unless all
+// histories, the iteration count and the field have the same bits.
+//
+// Times are wall times (a second thread's work does not show in the first's CPU
+// time); with --benchmark_repetitions the ratios use the medians.
 #include <benchmark/benchmark.h>
 
 #include <cmath>
@@ -13,6 +17,7 @@
 #include <cstring>
 #include <map>
 #include <random>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -20,6 +25,7 @@
 #include "runtime/fpe.h"
 #include "solvers.h"
 #include "solvers_fast.h"
+#include "solvers_pipeline.h"
 #include "variaveis.h"
 
 namespace {
@@ -86,15 +92,19 @@ struct Outcome {
   int it = 0;
 };
 
-// reference, or the fast solver on `path`.
-void solve(const Setup& s, bool reference, Path path, Outcome& o) {
+enum class Solver { reference, fast, two_threads };
+
+void solve(const Setup& s, Solver solver, Path path, Outcome& o) {
   o.T = s.T;
   o.L1 = s.L1;
   o.L2 = s.L2;
   o.Linf = s.Linf;
-  if (reference) {
+  if (solver == Solver::reference) {
     solvers::gauss_seidel_reference(s.aP, s.aE, s.aN, s.itmax, s.tol, s.Nx, s.Ny, o.L1.data(), o.L2.data(),
                                     o.Linf.data(), o.it, o.T.data());
+  } else if (solver == Solver::two_threads) {
+    solvers::pipeline::gauss_seidel_two_threads(path, s.aP, s.aE, s.aN, s.itmax, s.tol, s.Nx, s.Ny, o.L1.data(),
+                                                o.L2.data(), o.Linf.data(), o.it, o.T.data());
   } else {
     solvers::fast::gauss_seidel_on(path, s.aP, s.aE, s.aN, s.itmax, s.tol, s.Nx, s.Ny, o.L1.data(), o.L2.data(),
                                    o.Linf.data(), o.it, o.T.data());
@@ -118,18 +128,21 @@ std::map<std::string, double> node_iterations;
 void verify_all(const std::vector<Setup>& setups) {
   for (std::size_t c = 0; c < setups.size(); ++c) {
     Outcome want;
-    solve(setups[c], true, Path::portable, want);
+    solve(setups[c], Solver::reference, Path::portable, want);
     for (Path p : paths()) {
-      Outcome got;
-      solve(setups[c], false, p, got);
-      if (got.it != want.it || !same_bits(got.L1, want.L1) || !same_bits(got.L2, want.L2) ||
-          !same_bits(got.Linf, want.Linf) || !same_bits(got.T, want.T)) {
-        std::fprintf(stderr, "case %s, path %s: results differ from the reference\n", cases[c].id,
-                     solvers::fast::name(p));
-        std::abort();
+      for (Solver solver : {Solver::fast, Solver::two_threads}) {
+        Outcome got;
+        solve(setups[c], solver, p, got);
+        if (got.it != want.it || !same_bits(got.L1, want.L1) || !same_bits(got.L2, want.L2) ||
+            !same_bits(got.Linf, want.Linf) || !same_bits(got.T, want.T)) {
+          std::fprintf(stderr, "case %s, path %s%s: results differ from the reference\n", cases[c].id,
+                       solvers::fast::name(p), solver == Solver::two_threads ? " on two threads" : "");
+          std::abort();
+        }
       }
     }
-    std::printf("case %s: %dx%d, %d sweeps (%s); every path bit-identical to the reference\n", cases[c].id,
+    std::printf("case %s: %dx%d, %d sweeps (%s); every path and both solvers bit-identical to the reference\n",
+                cases[c].id,
                 cases[c].Nx, cases[c].Ny, want.it, cases[c].note);
   }
 }
@@ -151,15 +164,24 @@ void floor_sum(benchmark::State& state) {
 
 class Collector : public benchmark::ConsoleReporter {
  public:
-  // CPU seconds per benchmark iteration: on a shared machine wall time also counts
-  // the other processes.
+  // Wall seconds per benchmark iteration, by name without the repetition suffixes:
+  // the median when there are repetitions, else the single run.
   std::map<std::string, double> seconds;
   void ReportRuns(const std::vector<Run>& runs) override {
-    for (const Run& r : runs)
-      if (r.run_type == Run::RT_Iteration && r.iterations > 0)
-        seconds[r.benchmark_name()] = r.cpu_accumulated_time / static_cast<double>(r.iterations);
+    for (const Run& r : runs) {
+      const std::string name = r.run_name.function_name;
+      if (r.run_type == Run::RT_Aggregate && r.aggregate_name == "median") {
+        seconds[name] = r.real_accumulated_time / static_cast<double>(r.iterations);
+        medians.insert(name);
+      } else if (r.run_type == Run::RT_Iteration && r.iterations > 0 && !medians.count(name)) {
+        seconds[name] = r.real_accumulated_time / static_cast<double>(r.iterations);
+      }
+    }
     ConsoleReporter::ReportRuns(runs);
   }
+
+ private:
+  std::set<std::string> medians;
 };
 
 }  // namespace
@@ -170,25 +192,28 @@ int main(int argc, char** argv) {
   for (const Case& c : cases) setups.push_back(program_setup(c));
   verify_all(setups);
 
-  benchmark::RegisterBenchmark("floor", floor_sum)->Unit(benchmark::kMicrosecond);
+  benchmark::RegisterBenchmark("floor", floor_sum)->Unit(benchmark::kMicrosecond)->UseRealTime();
+  const Path best = solvers::fast::best_path();
   for (std::size_t c = 0; c < setups.size(); ++c) {
     const std::string id = cases[c].id;
     const Setup* s = &setups[c];
     const double nodes = (s->Nx - 2.0) * (s->Ny - 2.0);
-    const auto add = [&](const std::string& name, bool reference, Path path) {
+    const auto add = [&](const std::string& name, Solver solver, Path path) {
       benchmark::RegisterBenchmark(name.c_str(),
-                                   [s, reference, path, nodes, name](benchmark::State& state) {
+                                   [s, solver, path, nodes, name](benchmark::State& state) {
                                      Outcome o;
                                      for (auto _ : state) {
-                                       solve(*s, reference, path, o);
+                                       solve(*s, solver, path, o);
                                        benchmark::DoNotOptimize(o.T.data());
                                      }
                                      node_iterations[name] = nodes * o.it;
                                    })
-          ->Unit(benchmark::kMillisecond);
+          ->Unit(benchmark::kMillisecond)
+          ->UseRealTime();
     };
-    add(id + "/reference", true, Path::portable);
-    for (Path p : paths()) add(id + "/fast_" + solvers::fast::name(p), false, p);
+    add(id + "/reference", Solver::reference, Path::portable);
+    for (Path p : paths()) add(id + "/fast_" + solvers::fast::name(p), Solver::fast, p);
+    add(id + "/two_threads_" + solvers::fast::name(best), Solver::two_threads, best);
   }
 
   Collector collector;
@@ -200,20 +225,28 @@ int main(int argc, char** argv) {
     return t == collector.seconds.end() || n == node_iterations.end() ? 0.0 : t->second / n->second * 1e9;
   };
   const double floor = per_node("floor");
-  std::printf("\nfloor: %.3f ns per dependent addition\n", floor);
-  std::printf("%-4s %-10s %12s %14s %12s\n", "case", "path", "ns/node-it", "vs reference", "vs floor");
+  const auto row = [&](const char* id, const char* label, double t, double ref, double one_thread) {
+    char speedup[32] = "", versus[32] = "";
+    if (ref != t) std::snprintf(speedup, sizeof speedup, "%.2fx faster", ref / t);
+    if (one_thread > 0) std::snprintf(versus, sizeof versus, "%.2fx", one_thread / t);
+    std::printf("%-4s %-20s %12.3f %14s %14s %11.2fx\n", id, label, t, speedup, versus,
+                floor > 0 ? t / floor : 0.0);
+  };
+  std::printf("\nfloor: %.3f ns per dependent addition (wall times; medians if repeated)\n", floor);
+  std::printf("%-4s %-20s %12s %14s %14s %12s\n", "case", "solver", "ns/node-it", "vs reference",
+              "vs one thread", "vs floor");
+  const std::string best_fast = std::string("/fast_") + solvers::fast::name(best);
   for (const Case& c : cases) {
     const double ref = per_node(std::string(c.id) + "/reference");
     if (ref == 0.0) continue;
-    std::printf("%-4s %-10s %12.3f %14s %11.2fx\n", c.id, "reference", ref, "1.00x", floor > 0 ? ref / floor : 0.0);
+    row(c.id, "reference", ref, ref, 0.0);
     for (Path p : paths()) {
       const double fast = per_node(std::string(c.id) + "/fast_" + solvers::fast::name(p));
-      if (fast == 0.0) continue;
-      char speedup[32];
-      std::snprintf(speedup, sizeof speedup, "%.2fx faster", ref / fast);
-      std::printf("%-4s %-10s %12.3f %14s %11.2fx\n", c.id, solvers::fast::name(p), fast, speedup,
-                  floor > 0 ? fast / floor : 0.0);
+      if (fast != 0.0) row(c.id, solvers::fast::name(p), fast, ref, 0.0);
     }
+    const double two = per_node(std::string(c.id) + "/two_threads_" + solvers::fast::name(best));
+    const std::string label = std::string(solvers::fast::name(best)) + ", two threads";
+    if (two != 0.0) row(c.id, label.c_str(), two, ref, per_node(std::string(c.id) + best_fast));
   }
   benchmark::Shutdown();
   return 0;

@@ -17,6 +17,7 @@
 // vector go one node at a time, so no padding lane can raise a trap.
 #include "solvers_fast.h"
 
+#include <atomic>
 #include <cfloat>
 #include <cmath>
 #include <cstddef>
@@ -223,6 +224,37 @@ CALOR2D_INLINE void advance_sums(const Plate& p, Sums<L>& s, int j0, int h, Inde
   }
 }
 
+// For a sum taken by another thread: the sweep publishes, in node order, how
+// many nodes have their final residual (their north neighbour swept).
+struct Announcer {
+  std::atomic<std::int64_t>* front;
+  std::int64_t base;   // nodes of the earlier sweeps
+  std::int64_t shown;  // nodes of this sweep published so far
+};
+
+// After step t of the strip of h rows from j0, its first q0 rows are whole, so
+// the residuals are final below row j0+q0-1 and through column t-q0 of that row.
+template <int L>
+CALOR2D_INLINE void advance_sums(const Plate& p, Announcer& s, int j0, int h, Index t, Index) {
+  const Index n = p.Nx - 2;
+  const Index q0 = t - n + 2 > 0 ? t - n + 2 : 0;
+  Index nodes = static_cast<Index>(j0 - 3 + (q0 < h ? q0 : h)) * n;
+  if (q0 < h) nodes += t - q0 + 1 < n ? t - q0 + 1 : n;
+  if (nodes > s.shown) {
+    s.shown = nodes;
+    s.front->store(s.base + nodes, std::memory_order_release);
+  }
+}
+
+template <int L, int V>
+CALOR2D_INLINE void sweep_announcing(const Plate& p, Announcer& a) {
+  if (p.Nx <= 2 || p.Ny <= 2) return;
+  int j0 = 2, rows = p.Ny - 2;
+  strips<L, V>(p, a, j0, rows);
+  // The top row's north is the edge: every residual is final.
+  a.front->store(a.base + static_cast<std::int64_t>(p.Nx - 2) * (p.Ny - 2), std::memory_order_release);
+}
+
 // One wavefront step of V vectors of lanes. The north of lane r is the east of
 // lane r+1 and its south the previous value of lane r-1; the top lane takes its
 // north from lane 0 of `top`, the bottom lane its south from lane L-1 of `bottom`.
@@ -282,10 +314,10 @@ struct SumsFront {
 
 // Step Q of a block: east[v][Q] holds the east values of vector v, lane Q of top
 // and bottom the outer neighbours; the results go to out[v][Q].
-template <int L, int V, int Q>
+template <int L, int V, int Q, class S>
 CALOR2D_INLINE void block_step(const Vec<L> (&east)[V][L], const Vec<L>& top, const Vec<L>& bottom,
                                Vec<L> (&prev)[V], Vec<L> (&out)[V][L], double aP, double aE, double aN,
-                               const Plate& p, Sums<L>& s, const SumsFront& front) {
+                               const Plate& p, S& s, const SumsFront& front) {
   Vec<L> step_east[V], step_top, step_bottom;
   for (int v = 0; v < V; ++v) step_east[v] = east[v][Q];
   broadcast<L, Q>(top, step_top, std::make_index_sequence<L>());
@@ -297,17 +329,17 @@ CALOR2D_INLINE void block_step(const Vec<L> (&east)[V][L], const Vec<L>& top, co
   if (Q % 2 == 1) advance_sums<L>(p, s, front.j0, front.h, front.done, 4 * L * V);
 }
 
-template <int L, int V, std::size_t... Q>
+template <int L, int V, class S, std::size_t... Q>
 CALOR2D_INLINE void block_steps(const Vec<L> (&east)[V][L], const Vec<L>& top, const Vec<L>& bottom,
                                 Vec<L> (&prev)[V], Vec<L> (&out)[V][L], double aP, double aE, double aN,
-                                const Plate& p, Sums<L>& s, const SumsFront& front, std::index_sequence<Q...>) {
+                                const Plate& p, S& s, const SumsFront& front, std::index_sequence<Q...>) {
   (block_step<L, V, static_cast<int>(Q)>(east, top, bottom, prev, out, aP, aE, aN, p, s, front), ...);
 }
 
 // Steps [from, to) of a strip, one node at a time. Lane r's node at step t is
 // k = K0 + t + r*(Nx-1): column t-r of row j0+r.
-template <int L>
-CALOR2D_INLINE void scalar_steps(const Plate& p, Sums<L>& s, int j0, int h, Index from, Index to,
+template <int L, class S>
+CALOR2D_INLINE void scalar_steps(const Plate& p, S& s, int j0, int h, Index from, Index to,
                                  Index budget) {
   const int n = p.Nx - 2;
   const Index Nx = p.Nx, stride = Nx - 1;
@@ -327,8 +359,8 @@ CALOR2D_INLINE void scalar_steps(const Plate& p, Sums<L>& s, int j0, int h, Inde
 
 // One strip of h rows from j0. With h = L*V and a row longer than the strip,
 // steps W..n-1 have every lane inside its row and run as V vectors.
-template <int L, int V>
-CALOR2D_INLINE void strip(const Plate& p, Sums<L>& s, int j0, int h) {
+template <int L, int V, class S>
+CALOR2D_INLINE void strip(const Plate& p, S& s, int j0, int h) {
   constexpr int W = L * V;
   constexpr Index budget = W;  // nodes summed per step: the sum is the slower side
   const int n = p.Nx - 2;
@@ -403,8 +435,8 @@ CALOR2D_INLINE void strip(const Plate& p, Sums<L>& s, int j0, int h) {
 
 // Strips of L*V rows while they fit, then narrower ones; the last rows, fewer
 // than a vector, go one node at a time.
-template <int L, int V>
-CALOR2D_INLINE void strips(const Plate& p, Sums<L>& s, int& j0, int& rows) {
+template <int L, int V, class S>
+CALOR2D_INLINE void strips(const Plate& p, S& s, int& j0, int& rows) {
   while (rows >= L * V) {
     strip<L, V>(p, s, j0, L * V);
     j0 += L * V;
@@ -479,6 +511,14 @@ __attribute__((target("avx512f"))) void solve_avx512(double aP, double aE, doubl
 }
 #endif
 
+void announce_portable(const Plate& p, Announcer& a) { sweep_announcing<2, 4>(p, a); }
+#ifdef CALOR2D_X86
+__attribute__((target("avx2"))) void announce_avx2(const Plate& p, Announcer& a) { sweep_announcing<4, 4>(p, a); }
+__attribute__((target("avx512f"))) void announce_avx512(const Plate& p, Announcer& a) {
+  sweep_announcing<8, 2>(p, a);
+}
+#endif
+
 }  // namespace
 
 bool supported(Path path) {
@@ -532,6 +572,25 @@ void gauss_seidel_on(Path path, double aP, double aE, double aN, int itmax, doub
 #endif
     default:
       solve_portable(aP, aE, aN, itmax, tol, Nx, Ny, L1, L2, Linf, it, T);
+      return;
+  }
+}
+
+void sweep_announcing(Path path, double aP, double aE, double aN, int Nx, int Ny, double* T,
+                      std::atomic<std::int64_t>& front, std::int64_t base) {
+  const Plate p{aP, aE, aN, Nx, Ny, T};
+  Announcer a{&front, base, 0};
+  switch (path) {
+#ifdef CALOR2D_X86
+    case Path::avx512:
+      announce_avx512(p, a);
+      return;
+    case Path::avx2:
+      announce_avx2(p, a);
+      return;
+#endif
+    default:
+      announce_portable(p, a);
       return;
   }
 }

@@ -3,6 +3,9 @@
 // takes the best path this processor supports.
 #pragma once
 
+#include <atomic>
+#include <cstdint>
+
 namespace solvers::fast {
 
 enum class Path {
@@ -18,5 +21,13 @@ const char* name(Path path);
 // gauss_seidel on the given path, which must be supported.
 void gauss_seidel_on(Path path, double aP, double aE, double aN, int itmax, double tol, int Nx, int Ny,
                      double* L1, double* L2, double* Linf, int& it, double* T);
+
+// One sweep on the given path (a grid without interior nodes is left alone), for
+// a residual sum taken by another thread: as it goes it stores into `front`, with
+// release order, base + the number of interior nodes, counted in node order,
+// whose north neighbour it has swept; those nodes' residuals are then final and
+// it writes none of the nodes they read again. It ends on base + all of them.
+void sweep_announcing(Path path, double aP, double aE, double aN, int Nx, int Ny, double* T,
+                      std::atomic<std::int64_t>& front, std::int64_t base);
 
 }  // namespace solvers::fast

@@ -1,7 +1,9 @@
 // The fast Gauss-Seidel solver against the plain reference: every history element,
-// the iteration count and every node must have the same bits, on every code path.
+// the iteration count and every node must have the same bits, on every code path,
+// on one thread and on two.
 #include <gtest/gtest.h>
 
+#include <cfenv>
 #include <cfloat>
 #include <cmath>
 #include <cstring>
@@ -12,11 +14,22 @@
 #include "runtime/fpe.h"
 #include "solvers.h"
 #include "solvers_fast.h"
+#include "solvers_pipeline.h"
 #include "support.h"
 
 namespace {
 
 using solvers::fast::Path;
+
+// A code path of the sweep, on one thread or with the norms summed on a second.
+struct Variant {
+  Path path;
+  bool two_threads;
+};
+
+std::string name(const Variant& v) {
+  return std::string(solvers::fast::name(v.path)) + (v.two_threads ? "_two_threads" : "");
+}
 
 // A field with its coefficients and initial norms, as the solver receives it.
 struct Plate {
@@ -74,7 +87,7 @@ Plate program_plate(double Lx, double Ly, int Nx, int Ny) {
 using Solver = void (*)(double, double, double, int, double, int, int, double*, double*, double*, int&, double*);
 
 // Histories start out holding a marker, so untouched elements are visible.
-Result run(const Plate& p, int itmax, double tol, Path path, bool reference) {
+Result run(const Plate& p, int itmax, double tol, Variant variant, bool reference) {
   Result r;
   const std::size_t len = static_cast<std::size_t>(itmax > 0 ? itmax : 0) + 1;
   r.L1.assign(len, -7.25);
@@ -88,9 +101,12 @@ Result run(const Plate& p, int itmax, double tol, Path path, bool reference) {
   if (reference) {
     solvers::gauss_seidel_reference(p.aP, p.aE, p.aN, itmax, tol, p.Nx, p.Ny, r.L1.data(), r.L2.data(),
                                     r.Linf.data(), r.it, r.T.data());
+  } else if (variant.two_threads) {
+    solvers::pipeline::gauss_seidel_two_threads(variant.path, p.aP, p.aE, p.aN, itmax, tol, p.Nx, p.Ny,
+                                                r.L1.data(), r.L2.data(), r.Linf.data(), r.it, r.T.data());
   } else {
-    solvers::fast::gauss_seidel_on(path, p.aP, p.aE, p.aN, itmax, tol, p.Nx, p.Ny, r.L1.data(), r.L2.data(),
-                                   r.Linf.data(), r.it, r.T.data());
+    solvers::fast::gauss_seidel_on(variant.path, p.aP, p.aE, p.aN, itmax, tol, p.Nx, p.Ny, r.L1.data(),
+                                   r.L2.data(), r.Linf.data(), r.it, r.T.data());
   }
   return r;
 }
@@ -111,10 +127,10 @@ std::string first_difference(const std::vector<double>& a, const std::vector<dou
   return "sizes differ";
 }
 
-void expect_identical(const Plate& p, int itmax, double tol, Path path) {
-  const Result want = run(p, itmax, tol, path, true);
-  const Result got = run(p, itmax, tol, path, false);
-  SCOPED_TRACE(testing::Message() << solvers::fast::name(path) << " " << p.Nx << "x" << p.Ny
+void expect_identical(const Plate& p, int itmax, double tol, Variant variant) {
+  const Result want = run(p, itmax, tol, variant, true);
+  const Result got = run(p, itmax, tol, variant, false);
+  SCOPED_TRACE(testing::Message() << name(variant) << " " << p.Nx << "x" << p.Ny
                                   << " itmax=" << itmax << " tol=" << tol);
   EXPECT_EQ(got.it, want.it);
   EXPECT_TRUE(same_bits(got.L1, want.L1)) << "L1" << first_difference(got.L1, want.L1);
@@ -123,10 +139,10 @@ void expect_identical(const Plate& p, int itmax, double tol, Path path) {
   EXPECT_TRUE(same_bits(got.T, want.T)) << "T" << first_difference(got.T, want.T);
 }
 
-class FastSolver : public testing::TestWithParam<Path> {
+class FastSolver : public testing::TestWithParam<Variant> {
  protected:
   void SetUp() override {
-    if (!solvers::fast::supported(GetParam())) GTEST_SKIP() << "processor lacks this path";
+    if (!solvers::fast::supported(GetParam().path)) GTEST_SKIP() << "processor lacks this path";
   }
 };
 
@@ -191,7 +207,7 @@ TEST_P(FastSolver, NoSweepBelowOneIteration) {
 TEST_P(FastSolver, UnreadNodesNeverEnterTheArithmetic) {
   // The stencil reads no corner and nothing outside the field: values there
   // would overflow any sum they entered, with the traps armed.
-  const Path path = GetParam();
+  const Variant path = GetParam();
   const auto child = testsupport::run_forked([path] {
     rt::enable_fp_traps();
     std::mt19937_64 rng(11);
@@ -217,7 +233,7 @@ TEST_P(FastSolver, UnreadNodesNeverEnterTheArithmetic) {
 // Faults
 
 TEST_P(FastSolver, GridWithoutInteriorNodesFailsLikeTheReference) {
-  const Path path = GetParam();
+  const Variant path = GetParam();
   for (const auto& side : {std::pair{2, 5}, std::pair{7, 2}, std::pair{2, 2}, std::pair{1, 6}}) {
     Plate p = program_plate(1.0, 1.0, side.first, side.second);
     const auto solve_with_traps = [&p, path](bool reference) {
@@ -236,6 +252,43 @@ TEST_P(FastSolver, GridWithoutInteriorNodesFailsLikeTheReference) {
   }
 }
 
+TEST_P(FastSolver, OverflowInTheNormsTrapsLikeTheReference) {
+  // Residuals near 1e164 pass through the sweep but their squares overflow in L2.
+  std::mt19937_64 rng(41);
+  Plate p = random_plate(rng, 57, 43);
+  for (double& v : p.T) v *= 1e160;
+  set_initial_norms(p);
+  const Variant variant = GetParam();
+  const auto solve_with_traps = [&p, variant](bool reference) {
+    return testsupport::run_forked([&p, variant, reference] {
+      rt::enable_fp_traps();
+      run(p, 6, -1.0, variant, reference);
+      std::_Exit(0);
+    });
+  };
+  const auto want = solve_with_traps(true);
+  const auto got = solve_with_traps(false);
+  EXPECT_NE(want.err.find("floating-point error: overflow"), std::string::npos) << want.err;
+  EXPECT_EQ(got.status, want.status);
+  EXPECT_EQ(got.err, want.err);
+  // Unarmed, both carry on with the same infinities.
+  expect_identical(p, 6, -1.0, variant);
+}
+
+TEST_P(FastSolver, FollowsTheCallersRoundingMode) {
+  std::mt19937_64 rng(43);
+  const Plate p = random_plate(rng, 61, 35);
+  for (int mode : {FE_UPWARD, FE_DOWNWARD, FE_TOWARDZERO}) {
+    ASSERT_EQ(std::fesetround(mode), 0);
+    const Result want = run(p, 9, -1.0, GetParam(), true);
+    const Result got = run(p, 9, -1.0, GetParam(), false);
+    std::fesetround(FE_TONEAREST);
+    EXPECT_TRUE(same_bits(got.L1, want.L1)) << mode << first_difference(got.L1, want.L1);
+    EXPECT_TRUE(same_bits(got.L2, want.L2)) << mode << first_difference(got.L2, want.L2);
+    EXPECT_TRUE(same_bits(got.T, want.T)) << mode << first_difference(got.T, want.T);
+  }
+}
+
 TEST_P(FastSolver, GridWithoutInteriorNodesAndOneSweepReturnsZeroNorms) {
   for (const auto& side : {std::pair{2, 5}, std::pair{7, 2}}) {
     const Plate p = program_plate(1.0, 1.0, side.first, side.second);
@@ -246,16 +299,17 @@ TEST_P(FastSolver, GridWithoutInteriorNodesAndOneSweepReturnsZeroNorms) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Paths, FastSolver, testing::Values(Path::portable, Path::avx2, Path::avx512),
-                         [](const testing::TestParamInfo<Path>& info) {
-                           return std::string(solvers::fast::name(info.param));
-                         });
+INSTANTIATE_TEST_SUITE_P(Paths, FastSolver,
+                         testing::Values(Variant{Path::portable, false}, Variant{Path::avx2, false},
+                                         Variant{Path::avx512, false}, Variant{Path::portable, true},
+                                         Variant{Path::avx2, true}, Variant{Path::avx512, true}),
+                         [](const testing::TestParamInfo<Variant>& info) { return name(info.param); });
 
 // The program's entry point takes the best supported path and keeps the bits.
 TEST(FastSolverDispatch, ProgramEntryMatchesReference) {
   std::mt19937_64 rng(3);
   const Plate p = random_plate(rng, 45, 38);
-  Result want = run(p, 20, -1.0, Path::portable, true);
+  Result want = run(p, 20, -1.0, Variant{Path::portable, false}, true);
   Result got = want;
   got.T = p.T;
   got.it = -1;
