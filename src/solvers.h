@@ -23,7 +23,8 @@ void norm_Linf(double aP, double aE, double aN, int Nx, int Ny, const double* T,
 // Point Gauss-Seidel: sweep 1 with no test, then sweeps k = 2..itmax each followed
 // by the test L1[k]/L1[0] <= tol (stop). Writes L1, L2, Linf [1..it] and it.
 // With itmax < 1 the histories have no element 1: nothing is swept and it = 0.
-// The program's solver: bit-identical to gauss_seidel_reference, faster.
+// The program's solver: bit-identical to gauss_seidel_reference, faster; on large
+// grids with a second processor the norms are summed on a second thread.
 void gauss_seidel(double aP, double aE, double aN, int itmax, double tol, int Nx, int Ny,
                   double* L1, double* L2, double* Linf, int& it, double* T);
 

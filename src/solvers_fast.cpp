@@ -471,53 +471,41 @@ CALOR2D_INLINE void sweep_and_norms(const Plate& p, double& l1, double& l2, doub
   linf = static_cast<long long>(p.Nx) * p.Ny < 1 ? -DBL_MAX : m;
 }
 
+// One sweep, announced to another thread's sums (a) or with its own norms.
 template <int L, int V>
-CALOR2D_INLINE void solve(double aP, double aE, double aN, int itmax, double tol, int Nx, int Ny, double* L1,
-                          double* L2, double* Linf, int& it, double* T) {
-  if (itmax < 1) {
-    it = 0;
-    return;
-  }
-  const Plate p{aP, aE, aN, Nx, Ny, T};
-  sweep_and_norms<L, V>(p, L1[1], L2[1], Linf[1]);
-  it = itmax;
-  for (int k = 2; k <= itmax; ++k) {
-    sweep_and_norms<L, V>(p, L1[k], L2[k], Linf[k]);
-    // Same test as the reference, so a grid without interior nodes meets 0/0 here.
-    const double q = L1[k] / L1[0];
-    if (!(q > tol)) {
-      it = k;
-      break;
-    }
+CALOR2D_INLINE void one_sweep(const Plate& p, Announcer* a, double* norms) {
+  if (a) {
+    sweep_announcing<L, V>(p, *a);
+  } else {
+    sweep_and_norms<L, V>(p, norms[0], norms[1], norms[2]);
   }
 }
 
-void solve_portable(double aP, double aE, double aN, int itmax, double tol, int Nx, int Ny, double* L1,
-                    double* L2, double* Linf, int& it, double* T) {
-  solve<2, 4>(aP, aE, aN, itmax, tol, Nx, Ny, L1, L2, Linf, it, T);
-}
-
+void sweep_portable(const Plate& p, Announcer* a, double* norms) { one_sweep<2, 4>(p, a, norms); }
 #ifdef CALOR2D_X86
-__attribute__((target("avx2"))) void solve_avx2(double aP, double aE, double aN, int itmax, double tol, int Nx,
-                                                int Ny, double* L1, double* L2, double* Linf, int& it,
-                                                double* T) {
-  solve<4, 4>(aP, aE, aN, itmax, tol, Nx, Ny, L1, L2, Linf, it, T);
+__attribute__((target("avx2"))) void sweep_avx2(const Plate& p, Announcer* a, double* norms) {
+  one_sweep<4, 4>(p, a, norms);
 }
-
-__attribute__((target("avx512f"))) void solve_avx512(double aP, double aE, double aN, int itmax, double tol,
-                                                     int Nx, int Ny, double* L1, double* L2, double* Linf,
-                                                     int& it, double* T) {
-  solve<8, 2>(aP, aE, aN, itmax, tol, Nx, Ny, L1, L2, Linf, it, T);
+__attribute__((target("avx512f"))) void sweep_avx512(const Plate& p, Announcer* a, double* norms) {
+  one_sweep<8, 2>(p, a, norms);
 }
 #endif
 
-void announce_portable(const Plate& p, Announcer& a) { sweep_announcing<2, 4>(p, a); }
+void sweep_on(Path path, const Plate& p, Announcer* a, double* norms) {
+  switch (path) {
 #ifdef CALOR2D_X86
-__attribute__((target("avx2"))) void announce_avx2(const Plate& p, Announcer& a) { sweep_announcing<4, 4>(p, a); }
-__attribute__((target("avx512f"))) void announce_avx512(const Plate& p, Announcer& a) {
-  sweep_announcing<8, 2>(p, a);
-}
+    case Path::avx512:
+      sweep_avx512(p, a, norms);
+      return;
+    case Path::avx2:
+      sweep_avx2(p, a, norms);
+      return;
 #endif
+    default:
+      sweep_portable(p, a, norms);
+      return;
+  }
+}
 
 }  // namespace
 
@@ -561,46 +549,38 @@ const char* name(Path path) {
 
 void gauss_seidel_on(Path path, double aP, double aE, double aN, int itmax, double tol, int Nx, int Ny,
                      double* L1, double* L2, double* Linf, int& it, double* T) {
-  switch (path) {
-#ifdef CALOR2D_X86
-    case Path::avx512:
-      solve_avx512(aP, aE, aN, itmax, tol, Nx, Ny, L1, L2, Linf, it, T);
-      return;
-    case Path::avx2:
-      solve_avx2(aP, aE, aN, itmax, tol, Nx, Ny, L1, L2, Linf, it, T);
-      return;
-#endif
-    default:
-      solve_portable(aP, aE, aN, itmax, tol, Nx, Ny, L1, L2, Linf, it, T);
-      return;
+  if (itmax < 1) {
+    it = 0;
+    return;
+  }
+  sweep_with_norms(path, aP, aE, aN, Nx, Ny, T, L1[1], L2[1], Linf[1]);
+  it = itmax;
+  for (int k = 2; k <= itmax; ++k) {
+    sweep_with_norms(path, aP, aE, aN, Nx, Ny, T, L1[k], L2[k], Linf[k]);
+    // Same test as the reference, so a grid without interior nodes meets 0/0 here.
+    const double q = L1[k] / L1[0];
+    if (!(q > tol)) {
+      it = k;
+      break;
+    }
   }
 }
 
 void sweep_announcing(Path path, double aP, double aE, double aN, int Nx, int Ny, double* T,
                       std::atomic<std::int64_t>& front, std::int64_t base) {
-  const Plate p{aP, aE, aN, Nx, Ny, T};
   Announcer a{&front, base, 0};
-  switch (path) {
-#ifdef CALOR2D_X86
-    case Path::avx512:
-      announce_avx512(p, a);
-      return;
-    case Path::avx2:
-      announce_avx2(p, a);
-      return;
-#endif
-    default:
-      announce_portable(p, a);
-      return;
-  }
+  sweep_on(path, Plate{aP, aE, aN, Nx, Ny, T}, &a, nullptr);
+}
+
+void sweep_with_norms(Path path, double aP, double aE, double aN, int Nx, int Ny, double* T, double& l1,
+                      double& l2, double& linf) {
+  double norms[3];
+  sweep_on(path, Plate{aP, aE, aN, Nx, Ny, T}, nullptr, norms);
+  l1 = norms[0];
+  l2 = norms[1];
+  linf = norms[2];
 }
 
 }  // namespace fast
-
-void gauss_seidel(double aP, double aE, double aN, int itmax, double tol, int Nx, int Ny, double* L1,
-                  double* L2, double* Linf, int& it, double* T) {
-  static const fast::Path path = fast::best_path();
-  fast::gauss_seidel_on(path, aP, aE, aN, itmax, tol, Nx, Ny, L1, L2, Linf, it, T);
-}
 
 }  // namespace solvers

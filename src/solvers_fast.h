@@ -30,4 +30,9 @@ void gauss_seidel_on(Path path, double aP, double aE, double aN, int itmax, doub
 void sweep_announcing(Path path, double aP, double aE, double aN, int Nx, int Ny, double* T,
                       std::atomic<std::int64_t>& front, std::int64_t base);
 
+// One sweep and the three norms of the field it leaves, on one thread: a step of
+// gauss_seidel_on.
+void sweep_with_norms(Path path, double aP, double aE, double aN, int Nx, int Ny, double* T, double& l1,
+                      double& l2, double& linf);
+
 }  // namespace solvers::fast

@@ -111,20 +111,28 @@ CALOR2D_INLINE void cpu_relax() {
 #endif
 }
 
-// Spins a short while (a sweep of a small grid takes microseconds), then also
-// gives the processor away, for a machine busy with other work.
+// Spins a while (a sweep of a small grid takes microseconds), then also gives
+// the processor away, for a machine busy with other work. Tells whether it had to.
 template <class V>
-V wait_until(const std::atomic<V>& a, V target, V stop) {
-  for (int spins = 0;; ++spins) {
+V wait_until(const std::atomic<V>& a, V target, V stop, long spin_limit, bool* yielded = nullptr) {
+  for (long spins = 0;; ++spins) {
     const V v = a.load(std::memory_order_acquire);
     if (v >= target || v == stop) return v;
-    if (spins < 4096) {
+    if (spins < spin_limit) {
       cpu_relax();
     } else {
+      if (yielded) *yielded = true;
       std::this_thread::yield();
     }
   }
 }
+
+// Several times the helper's usual lag behind a finished sweep (a strip of rows).
+long spin_limit(int Nx) { return 4096 + 16L * Nx; }
+
+// Waits that long on this many sweeps mean the helper keeps losing its processor
+// to other work: the rest of the solve is faster on one thread.
+constexpr int slow_hand_overs = 4;
 
 // ---------------------------------------------------------------------------
 // The helper's sums
@@ -214,13 +222,14 @@ CALOR2D_INLINE void follow(Job& job) {
   enter_helper_mode(job.mode);
   const Index n = job.Nx - 2;
   const std::int64_t all = static_cast<std::int64_t>(n) * (job.Ny - 2);
+  const long limit = spin_limit(job.Nx);
   for (int k = 1;; ++k) {
     const std::int64_t base = (k - 1) * all;
     Sums<L> s;
     std::int64_t at = 0;  // nodes of this sweep added
     Index row = 0, col = 0;
     while (at < all) {
-      const std::int64_t front = wait_until<std::int64_t>(job.progress.front, base + at + 1, quit);
+      const std::int64_t front = wait_until<std::int64_t>(job.progress.front, base + at + 1, quit, limit);
       if (front == quit) return;
       const std::int64_t ready = std::min(front - base, all);
       while (at < ready) {
@@ -296,18 +305,31 @@ void gauss_seidel_two_threads(Path path, double aP, double aE, double aN, int it
   }
 
   const std::int64_t all = static_cast<std::int64_t>(Nx - 2) * (Ny - 2);
+  const long limit = spin_limit(Nx);
+  bool helped = true;
+  int slow = 0;
   it = itmax;
   for (int k = 1; k <= itmax; ++k) {
-    fast::sweep_announcing(path, aP, aE, aN, Nx, Ny, T, job.progress.front, (k - 1) * all);
-    wait_until(job.norms.done, k, k);
-    if (job.norms.fault) {
-      norm_L1(aP, aE, aN, Nx, Ny, T, L1[k]);
-      norm_L2(aP, aE, aN, Nx, Ny, T, L2[k]);
-      norm_Linf(aP, aE, aN, Nx, Ny, T, Linf[k]);
+    if (helped) {
+      fast::sweep_announcing(path, aP, aE, aN, Nx, Ny, T, job.progress.front, (k - 1) * all);
+      bool yielded = false;
+      wait_until(job.norms.done, k, k, limit, &yielded);
+      if (job.norms.fault) {
+        norm_L1(aP, aE, aN, Nx, Ny, T, L1[k]);
+        norm_L2(aP, aE, aN, Nx, Ny, T, L2[k]);
+        norm_Linf(aP, aE, aN, Nx, Ny, T, Linf[k]);
+      } else {
+        L1[k] = job.norms.l1;
+        L2[k] = job.norms.l2;
+        Linf[k] = job.norms.linf;
+      }
+      if (yielded && ++slow == slow_hand_overs) {
+        job.progress.front.store(quit, std::memory_order_release);
+        helper.join();
+        helped = false;
+      }
     } else {
-      L1[k] = job.norms.l1;
-      L2[k] = job.norms.l2;
-      Linf[k] = job.norms.linf;
+      fast::sweep_with_norms(path, aP, aE, aN, Nx, Ny, T, L1[k], L2[k], Linf[k]);
     }
     // The reference's test, in this thread: no test after sweep 1.
     if (k >= 2) {
@@ -318,8 +340,31 @@ void gauss_seidel_two_threads(Path path, double aP, double aE, double aN, int it
       }
     }
   }
-  job.progress.front.store(quit, std::memory_order_release);
-  helper.join();
+  if (helped) {
+    job.progress.front.store(quit, std::memory_order_release);
+    helper.join();
+  }
+}
+
+bool pays_off(int Nx, int Ny) {
+  // Measured: from about 20 columns and 1000 interior nodes on, and more the
+  // larger the grid; below, the hand-over per sweep costs more than it saves.
+  return Nx >= 20 && static_cast<long long>(Nx - 2) * (Ny - 2) >= 1000;
 }
 
 }  // namespace solvers::pipeline
+
+namespace solvers {
+
+void gauss_seidel(double aP, double aE, double aN, int itmax, double tol, int Nx, int Ny, double* L1,
+                  double* L2, double* Linf, int& it, double* T) {
+  static const fast::Path path = fast::best_path();
+  static const bool two_cpus = pipeline::second_cpu_available();
+  if (two_cpus && pipeline::pays_off(Nx, Ny)) {
+    pipeline::gauss_seidel_two_threads(path, aP, aE, aN, itmax, tol, Nx, Ny, L1, L2, Linf, it, T);
+  } else {
+    fast::gauss_seidel_on(path, aP, aE, aN, itmax, tol, Nx, Ny, L1, L2, Linf, it, T);
+  }
+}
+
+}  // namespace solvers

@@ -11,6 +11,10 @@
 #include <string>
 #include <vector>
 
+#if defined(__linux__)
+#include <sched.h>
+#endif
+
 #include "runtime/fpe.h"
 #include "solvers.h"
 #include "solvers_fast.h"
@@ -304,6 +308,30 @@ INSTANTIATE_TEST_SUITE_P(Paths, FastSolver,
                                          Variant{Path::avx512, false}, Variant{Path::portable, true},
                                          Variant{Path::avx2, true}, Variant{Path::avx512, true}),
                          [](const testing::TestParamInfo<Variant>& info) { return name(info.param); });
+
+// Both threads on one processor: the sweeping thread keeps waiting for its
+// helper, carries on alone, and the bits stay those of the reference.
+TEST(TwoThreadSolver, GoesOnAloneWithTheSameBitsWhenTheHelperKeepsWaiting) {
+#if defined(__linux__)
+  std::mt19937_64 rng(13);
+  const Plate p = random_plate(rng, 90, 70);
+  const auto child = testsupport::run_forked([&p] {
+    cpu_set_t one;
+    CPU_ZERO(&one);
+    CPU_SET(sched_getcpu(), &one);
+    if (sched_setaffinity(0, sizeof one, &one) != 0) std::_Exit(2);
+    const Variant variant{solvers::fast::best_path(), true};
+    const Result want = run(p, 60, -1.0, variant, true);
+    const Result got = run(p, 60, -1.0, variant, false);
+    const bool same = got.it == want.it && same_bits(got.L1, want.L1) && same_bits(got.L2, want.L2) &&
+                      same_bits(got.Linf, want.Linf) && same_bits(got.T, want.T);
+    std::_Exit(same ? 0 : 3);
+  });
+  EXPECT_EQ(child.status, 0) << child.err;
+#else
+  GTEST_SKIP() << "needs sched_setaffinity";
+#endif
+}
 
 // The program's entry point takes the best supported path and keeps the bits.
 TEST(FastSolverDispatch, ProgramEntryMatchesReference) {
