@@ -1,6 +1,8 @@
 #include "runtime/errors.h"
 
-#include <csignal>
+#include <atomic>
+#include <chrono>
+#include <thread>
 #include <cstring>
 #include <new>
 
@@ -87,7 +89,8 @@ const char* statement_text(Statement st) {
 
 // Only one report per process, even if a unit fails again while the exit
 // processing writes it out.
-volatile sig_atomic_t reporting = 0;
+std::atomic<int> reporting{0};
+static_assert(std::atomic<int>::is_always_lock_free, "used from a signal handler");
 ErrorHook error_hook = nullptr;
 
 [[noreturn]] void report_and_exit(const Text& t, char letter, int number, bool signal_context) {
@@ -97,17 +100,19 @@ ErrorHook error_hook = nullptr;
     close_all_units(false);
   }
   if (error_hook != nullptr && !signal_context) {
-    reporting = 0;
+    reporting.store(0);
     error_hook(letter, number, std::string_view(t.buf, t.len));
   }
   plat::write_raw(plat::std_error(), t.buf, t.len);
   plat::exit_now(1);
 }
 
+// A second thread that fails while the first reports waits for it to end the
+// process rather than cutting its message short.
 bool first_report() {
-  if (reporting) return false;
-  reporting = 1;
-  return true;
+  if (reporting.exchange(1) == 0) return true;
+  for (int i = 0; i < 50; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  return false;
 }
 
 void out_of_memory() { general_error(Erro::no_memory); }
