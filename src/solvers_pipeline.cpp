@@ -35,10 +35,8 @@
 #define CALOR2D_X86 1
 #include <xmmintrin.h>
 #endif
-#if defined(__linux__)
-#include <sched.h>
-#endif
 
+#include "runtime/platform/platform.h"
 #include "solvers.h"
 
 #define CALOR2D_INLINE inline __attribute__((always_inline))
@@ -280,13 +278,7 @@ void helper_main(Job* job) {
 
 }  // namespace
 
-bool second_cpu_available() {
-#if defined(__linux__)
-  cpu_set_t set;
-  if (::sched_getaffinity(0, sizeof set, &set) == 0) return CPU_COUNT(&set) >= 2;
-#endif
-  return std::thread::hardware_concurrency() >= 2;
-}
+bool second_cpu_available() { return rt::plat::usable_processors() >= 2; }
 
 void gauss_seidel_two_threads(Path path, double aP, double aE, double aN, int itmax, double tol, int Nx, int Ny,
                               double* L1, double* L2, double* Linf, int& it, double* T) {

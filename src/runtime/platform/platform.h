@@ -84,6 +84,8 @@ void set_last_error(int err);
 // Called once at start-up: makes the program's own helper folder (the editor
 // stand-in) reachable after the user's PATH.
 void prepare_process_environment();
+// Processors this process may run on (its affinity), at least 1.
+int usable_processors();
 // Makes sure the three standard streams are open, so no file takes their place.
 void ensure_standard_streams();
 

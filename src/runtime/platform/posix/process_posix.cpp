@@ -1,5 +1,6 @@
 // Child processes and the process environment on POSIX.
 #include <limits.h>
+#include <sched.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -8,6 +9,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <string>
+#include <thread>
 
 #include "runtime/platform/platform.h"
 
@@ -52,6 +54,15 @@ bool quote_argument(std::string_view arg, std::string& out) {
   }
   out.push_back('\'');
   return true;
+}
+
+int usable_processors() {
+#if defined(CPU_COUNT)
+  cpu_set_t set;
+  if (::sched_getaffinity(0, sizeof set, &set) == 0) return CPU_COUNT(&set) > 0 ? CPU_COUNT(&set) : 1;
+#endif
+  const unsigned n = std::thread::hardware_concurrency();
+  return n > 0 ? static_cast<int>(n) : 1;
 }
 
 const char* default_interpreter() { return "/bin/sh"; }

@@ -15,6 +15,14 @@ constexpr DWORD own_error_mark = 0x20000000u;
 
 }  // namespace
 
+int usable_processors() {
+  DWORD_PTR process = 0, system = 0;
+  if (!GetProcessAffinityMask(GetCurrentProcess(), &process, &system) || process == 0) return 1;
+  int n = 0;
+  for (; process != 0; process &= process - 1) ++n;
+  return n;
+}
+
 int run_command(const std::string& interpreter, std::string_view command, int& err) {
   // The interpreter takes the program from the first word of the line; nothing is
   // quoted here, the caller quotes what must stay one word.
