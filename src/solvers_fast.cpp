@@ -16,6 +16,7 @@
 // of a strip, strips lower than a full vector set and row ends shorter than a
 // vector go one node at a time, so no padding lane can raise a trap.
 #include "solvers_fast.h"
+#include "solvers_lanes.h"
 
 #include <atomic>
 #include <cfloat>
@@ -39,24 +40,7 @@ namespace {
 
 using Index = std::ptrdiff_t;
 
-// Lane types spelled out per width: GCC does not treat a dependent vector_size as a vector.
-template <int L>
-struct Lanes;
-template <>
-struct Lanes<2> {
-  typedef double real __attribute__((vector_size(16)));
-  typedef std::uint64_t bits __attribute__((vector_size(16)));
-};
-template <>
-struct Lanes<4> {
-  typedef double real __attribute__((vector_size(32)));
-  typedef std::uint64_t bits __attribute__((vector_size(32)));
-};
-template <>
-struct Lanes<8> {
-  typedef double real __attribute__((vector_size(64)));
-  typedef std::uint64_t bits __attribute__((vector_size(64)));
-};
+using lanes::Lanes;
 template <int L>
 using Vec = typename Lanes<L>::real;
 template <int L>

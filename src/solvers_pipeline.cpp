@@ -38,6 +38,7 @@
 
 #include "runtime/platform/platform.h"
 #include "solvers.h"
+#include "solvers_lanes.h"
 
 #define CALOR2D_INLINE inline __attribute__((always_inline))
 
@@ -135,23 +136,7 @@ constexpr int slow_hand_overs = 4;
 // ---------------------------------------------------------------------------
 // The helper's sums
 
-template <int L>
-struct Lanes;
-template <>
-struct Lanes<2> {
-  typedef double real __attribute__((vector_size(16)));
-  typedef std::uint64_t bits __attribute__((vector_size(16)));
-};
-template <>
-struct Lanes<4> {
-  typedef double real __attribute__((vector_size(32)));
-  typedef std::uint64_t bits __attribute__((vector_size(32)));
-};
-template <>
-struct Lanes<8> {
-  typedef double real __attribute__((vector_size(64)));
-  typedef std::uint64_t bits __attribute__((vector_size(64)));
-};
+using lanes::Lanes;
 
 template <int L>
 struct Sums {
