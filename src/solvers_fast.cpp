@@ -209,7 +209,12 @@ CALOR2D_INLINE void advance_sums(const Plate& p, Sums<L>& s, int j0, int h, Inde
 }
 
 // For a sum taken by another thread: the sweep publishes, in node order, how
-// many nodes have their final residual (their north neighbour swept).
+// many nodes have their final residual (their north neighbour swept). Every
+// store invalidates the line the other thread is polling, and the store buffer
+// waits on that hand-over, so the count goes out in portions of at least
+// announce_portion nodes, and whole at the end of the sweep.
+constexpr std::int64_t announce_portion = 256;
+
 struct Announcer {
   std::atomic<std::int64_t>* front;
   std::int64_t base;   // nodes of the earlier sweeps
@@ -224,7 +229,7 @@ CALOR2D_INLINE void advance_sums(const Plate& p, Announcer& s, int j0, int h, In
   const Index q0 = t - n + 2 > 0 ? t - n + 2 : 0;
   Index nodes = static_cast<Index>(j0 - 3 + (q0 < h ? q0 : h)) * n;
   if (q0 < h) nodes += t - q0 + 1 < n ? t - q0 + 1 : n;
-  if (nodes > s.shown) {
+  if (nodes >= s.shown + announce_portion) {
     s.shown = nodes;
     s.front->store(s.base + nodes, std::memory_order_release);
   }

@@ -129,8 +129,10 @@ V wait_until(const std::atomic<V>& a, V target, V stop, long spin_limit, bool* y
 // Several times the helper's usual lag behind a finished sweep (a strip of rows).
 long spin_limit(int Nx) { return 4096 + 16L * Nx; }
 
-// Waits that long on this many sweeps mean the helper keeps losing its processor
-// to other work: the rest of the solve is faster on one thread.
+// Waits that long on this many sweeps in a row mean the helper keeps losing its
+// processor to other work: the rest of the solve is faster on one thread. A late
+// hand-over now and then (the helper's start, a moment's preemption on a shared
+// machine) is no reason to give up the second processor.
 constexpr int slow_hand_overs = 4;
 
 // ---------------------------------------------------------------------------
@@ -300,7 +302,8 @@ void gauss_seidel_two_threads(Path path, double aP, double aE, double aN, int it
         L2[k] = job.norms.l2;
         Linf[k] = job.norms.linf;
       }
-      if (yielded && ++slow == slow_hand_overs) {
+      slow = yielded ? slow + 1 : 0;
+      if (slow == slow_hand_overs) {
         job.progress.front.store(quit, std::memory_order_release);
         helper.join();
         helped = false;
