@@ -24,6 +24,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cfenv>
+#include <chrono>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -100,6 +101,7 @@ struct Job {
   int Nx, Ny;
   const double* T;
   FpMode mode;
+  int first;  // the first sweep the helper sums; the count starts from it
   Progress progress;
   Norms norms;
 };
@@ -208,8 +210,8 @@ CALOR2D_INLINE void follow(Job& job) {
   const Index n = job.Nx - 2;
   const std::int64_t all = static_cast<std::int64_t>(n) * (job.Ny - 2);
   const long limit = spin_limit(job.Nx);
-  for (int k = 1;; ++k) {
-    const std::int64_t base = (k - 1) * all;
+  for (int k = job.first;; ++k) {
+    const std::int64_t base = (k - job.first) * all;
     Sums<L> s;
     std::int64_t at = 0;  // nodes of this sweep added
     Index row = 0, col = 0;
@@ -267,30 +269,90 @@ void helper_main(Job* job) {
 
 bool second_cpu_available() { return rt::plat::usable_processors() >= 2; }
 
+namespace {
+
+// The helper thread and its hand-over state, started and stopped as the solve
+// moves between two threads and one.
+class Helper {
+ public:
+  Helper(Path path, double aP, double aE, double aN, int Nx, int Ny, const double* T)
+      : job_{path, aP, aE, aN, Nx, Ny, T, caller_mode(), 1, {}, {}} {}
+  ~Helper() { stop(); }
+  Helper(const Helper&) = delete;
+  Helper& operator=(const Helper&) = delete;
+
+  bool running() const { return thread_.joinable(); }
+  Job& job() { return job_; }
+
+  // Follows sweeps from `first` on; false when no thread can be started.
+  bool start(int first) {
+    job_.first = first;
+    job_.progress.front.store(0, std::memory_order_relaxed);
+    job_.norms.done.store(first - 1, std::memory_order_relaxed);
+    job_.norms.fault = false;
+    try {
+      thread_ = std::thread(helper_main, &job_);
+    } catch (const std::system_error&) {
+      return false;
+    }
+    return true;
+  }
+
+  void stop() {
+    if (!running()) return;
+    job_.progress.front.store(quit, std::memory_order_release);
+    thread_.join();
+  }
+
+ private:
+  Job job_;
+  std::thread thread_;
+};
+
+using Clock = std::chrono::steady_clock;
+
+}  // namespace
+
 void gauss_seidel_two_threads(Path path, double aP, double aE, double aN, int itmax, double tol, int Nx, int Ny,
-                              double* L1, double* L2, double* Linf, int& it, double* T) {
+                              double* L1, double* L2, double* Linf, int& it, double* T, const Schedule& plan) {
   if (itmax < 1 || Nx <= 2 || Ny <= 2) {
     // Nothing to sum (or to sweep): nothing for a helper to do.
     fast::gauss_seidel_on(path, aP, aE, aN, itmax, tol, Nx, Ny, L1, L2, Linf, it, T);
     return;
   }
-  Job job{path, aP, aE, aN, Nx, Ny, T, caller_mode(), {}, {}};
-  std::thread helper;
-  try {
-    helper = std::thread(helper_main, &job);
-  } catch (const std::system_error&) {
+  Helper helper(path, aP, aE, aN, Nx, Ny, T);
+  if (!helper.start(1)) {
     fast::gauss_seidel_on(path, aP, aE, aN, itmax, tol, Nx, Ny, L1, L2, Linf, it, T);
     return;
   }
 
+  // Two threads are faster only while both have a processor of their own. On a
+  // shared or virtual machine that can change during a solve, so the solve times
+  // itself: a long window of sweeps in the way that has been faster, then a short
+  // probe of the other way, and the probe's way takes over when it was faster. A
+  // window counts its fastest run of `probe` sweeps, so a moment's preemption
+  // does not decide, and the sweep right after a switch (a thread started or
+  // joined) is not timed. A probe that loses makes the next long window twice as
+  // long.
   const std::int64_t all = static_cast<std::int64_t>(Nx - 2) * (Ny - 2);
   const long limit = spin_limit(Nx);
-  bool helped = true;
+  constexpr double unmeasured = 1e300;
+  bool prefer_two = true;  // the way of the long windows
+  bool busy = false;       // the helper kept losing its processor: one thread from now on
+  bool probing = false;    // this window tries the other way
+  bool warming = true;     // the window's first sweep, not timed
+  int window_left = plan.window;
+  int long_window = plan.window;
+  int run_sweeps = 0;
+  double best = unmeasured;       // seconds per sweep, the window's fastest run
+  double long_best = unmeasured;  // the same for the last long window
+  Clock::time_point run_start = Clock::now();
   int slow = 0;
   it = itmax;
   for (int k = 1; k <= itmax; ++k) {
-    if (helped) {
-      fast::sweep_announcing(path, aP, aE, aN, Nx, Ny, T, job.progress.front, (k - 1) * all);
+    if (helper.running()) {
+      Job& job = helper.job();
+      fast::sweep_announcing(path, aP, aE, aN, Nx, Ny, T, job.progress.front, (k - job.first) * all);
       bool yielded = false;
       wait_until(job.norms.done, k, k, limit, &yielded);
       if (job.norms.fault) {
@@ -304,9 +366,8 @@ void gauss_seidel_two_threads(Path path, double aP, double aE, double aN, int it
       }
       slow = yielded ? slow + 1 : 0;
       if (slow == slow_hand_overs) {
-        job.progress.front.store(quit, std::memory_order_release);
-        helper.join();
-        helped = false;
+        helper.stop();
+        busy = true;
       }
     } else {
       fast::sweep_with_norms(path, aP, aE, aN, Nx, Ny, T, L1[k], L2[k], Linf[k]);
@@ -319,10 +380,42 @@ void gauss_seidel_two_threads(Path path, double aP, double aE, double aN, int it
         break;
       }
     }
-  }
-  if (helped) {
-    job.progress.front.store(quit, std::memory_order_release);
-    helper.join();
+
+    if (busy) continue;
+    --window_left;
+    if (warming) {
+      warming = false;
+      run_start = Clock::now();
+    } else if (++run_sweeps == plan.probe || window_left == 0) {
+      const Clock::time_point now = Clock::now();
+      best = std::min(best, std::chrono::duration<double>(now - run_start).count() / run_sweeps);
+      run_sweeps = 0;
+      run_start = now;
+    }
+    if (window_left > 0) continue;
+    if (!probing) {
+      long_best = best;
+      probing = true;
+      window_left = plan.probe + 1;
+    } else {
+      probing = false;
+      if (best < long_best) {
+        prefer_two = !prefer_two;
+        long_window = plan.window;
+      } else {
+        long_window = std::min(2 * long_window, plan.longest);
+      }
+      window_left = long_window;
+    }
+    best = unmeasured;
+    run_sweeps = 0;
+    warming = true;
+    const bool two = probing ? !prefer_two : prefer_two;
+    if (two && !helper.running()) {
+      if (!helper.start(k + 1)) busy = true;
+    } else if (!two && helper.running()) {
+      helper.stop();
+    }
   }
 }
 

@@ -15,10 +15,20 @@ bool second_cpu_available();
 // processor is there.
 bool pays_off(int Nx, int Ny);
 
+// How the solve checks that the second thread still pays, in sweeps: long
+// windows in the faster way, each followed by a probe of the other way.
+struct Schedule {
+  int window = 512;    // the first long window, and the next after a switch
+  int probe = 24;      // a probe of the other way
+  int longest = 8192;  // long windows double up to this while probes lose
+};
+
 // gauss_seidel with the sweep on `path` (which must be supported). Runs on one
-// thread when the grid has no interior node or no thread can be started, and
-// goes on alone when the helper keeps being held up by other work.
+// thread when the grid has no interior node or no thread can be started, goes
+// on alone when the helper keeps being held up by other work, and moves between
+// two threads and one as `plan`'s timings say; every way gives the same bits.
 void gauss_seidel_two_threads(fast::Path path, double aP, double aE, double aN, int itmax, double tol, int Nx,
-                              int Ny, double* L1, double* L2, double* Linf, int& it, double* T);
+                              int Ny, double* L1, double* L2, double* Linf, int& it, double* T,
+                              const Schedule& plan = Schedule{});
 
 }  // namespace solvers::pipeline

@@ -333,6 +333,36 @@ TEST(TwoThreadSolver, GoesOnAloneWithTheSameBitsWhenTheHelperKeepsWaiting) {
 #endif
 }
 
+// Windows of a few sweeps make the solve start and stop its helper again and
+// again, in the middle of a solve and right before it stops; every history
+// element and node stays the reference's.
+TEST(TwoThreadSolver, SameBitsWhileMovingBetweenTwoThreadsAndOne) {
+  const solvers::pipeline::Schedule often{3, 2, 8};
+  std::mt19937_64 rng(31);
+  for (Path path : {Path::portable, Path::avx2, Path::avx512}) {
+    if (!solvers::fast::supported(path)) continue;
+    for (const auto& side : {std::pair{30, 40}, std::pair{57, 33}, std::pair{21, 81}}) {
+      const Plate p = random_plate(rng, side.first, side.second);
+      const Result free_run = run(p, 70, -1.0, Variant{path, false}, true);
+      for (double tol : {-1.0, free_run.L1[37] / free_run.L1[0]}) {
+        const Result want = run(p, 70, tol, Variant{path, false}, true);
+        Result got = want;
+        got.T = p.T;
+        got.it = -1;
+        for (std::size_t k = 1; k < got.L1.size(); ++k) got.L1[k] = got.L2[k] = got.Linf[k] = -7.25;
+        solvers::pipeline::gauss_seidel_two_threads(path, p.aP, p.aE, p.aN, 70, tol, p.Nx, p.Ny, got.L1.data(),
+                                                    got.L2.data(), got.Linf.data(), got.it, got.T.data(), often);
+        SCOPED_TRACE(testing::Message() << solvers::fast::name(path) << " " << p.Nx << "x" << p.Ny << " tol=" << tol);
+        EXPECT_EQ(got.it, want.it);
+        EXPECT_TRUE(same_bits(got.L1, want.L1)) << first_difference(got.L1, want.L1);
+        EXPECT_TRUE(same_bits(got.L2, want.L2)) << first_difference(got.L2, want.L2);
+        EXPECT_TRUE(same_bits(got.Linf, want.Linf)) << first_difference(got.Linf, want.Linf);
+        EXPECT_TRUE(same_bits(got.T, want.T)) << first_difference(got.T, want.T);
+      }
+    }
+  }
+}
+
 // The program's entry point takes the best supported path and keeps the bits.
 TEST(FastSolverDispatch, ProgramEntryMatchesReference) {
   std::mt19937_64 rng(3);
