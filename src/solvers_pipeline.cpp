@@ -210,15 +210,20 @@ CALOR2D_INLINE void follow(Job& job) {
   const Index n = job.Nx - 2;
   const std::int64_t all = static_cast<std::int64_t>(n) * (job.Ny - 2);
   const long limit = spin_limit(job.Nx);
+  // Two rows behind the final nodes: the helper's reads, and the lines its
+  // prefetcher takes ahead of them, stay off the rows the sweep still writes,
+  // whose every store would otherwise first have to take the line back.
+  const std::int64_t slack = 2 * static_cast<std::int64_t>(n);
   for (int k = job.first;; ++k) {
     const std::int64_t base = (k - job.first) * all;
     Sums<L> s;
     std::int64_t at = 0;  // nodes of this sweep added
     Index row = 0, col = 0;
     while (at < all) {
-      const std::int64_t front = wait_until<std::int64_t>(job.progress.front, base + at + 1, quit, limit);
+      const std::int64_t target = std::min(base + at + 1 + slack, base + all);
+      const std::int64_t front = wait_until<std::int64_t>(job.progress.front, target, quit, limit);
       if (front == quit) return;
-      const std::int64_t ready = std::min(front - base, all);
+      const std::int64_t ready = front - base >= all ? all : front - base - slack;
       while (at < ready) {
         const Index count = std::min<Index>(n - col, static_cast<Index>(ready - at));
         add_nodes<L>(job, s, (col + 2) + (row + 1) * static_cast<Index>(job.Nx), count);
