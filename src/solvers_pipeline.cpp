@@ -131,10 +131,12 @@ V wait_until(const std::atomic<V>& a, V target, V stop, long spin_limit, bool* y
 // Several times the helper's usual lag behind a finished sweep (a strip of rows).
 long spin_limit(int Nx) { return 4096 + 16L * Nx; }
 
-// Waits that long on this many sweeps in a row mean the helper keeps losing its
-// processor to other work: the rest of the solve is faster on one thread. A late
-// hand-over now and then (the helper's start, a moment's preemption on a shared
-// machine) is no reason to give up the second processor.
+// Waits that long on this many sweeps in a row mean the helper is not getting a
+// processor of its own: a new thread often starts on its parent's processor
+// until the scheduler moves it, and a busy machine may keep it there. The solve
+// then goes on alone for a long window before it tries two threads again. A late
+// hand-over now and then (a moment's preemption on a shared machine) is no
+// reason to give up the second processor.
 constexpr int slow_hand_overs = 4;
 
 // ---------------------------------------------------------------------------
@@ -343,7 +345,7 @@ void gauss_seidel_two_threads(Path path, double aP, double aE, double aN, int it
   const long limit = spin_limit(Nx);
   constexpr double unmeasured = 1e300;
   bool prefer_two = true;  // the way of the long windows
-  bool busy = false;       // the helper kept losing its processor: one thread from now on
+  bool busy = false;       // no thread can be started: one thread from now on
   bool probing = false;    // this window tries the other way
   bool warming = true;     // the window's first sweep, not timed
   int window_left = plan.window;
@@ -371,8 +373,16 @@ void gauss_seidel_two_threads(Path path, double aP, double aE, double aN, int it
       }
       slow = yielded ? slow + 1 : 0;
       if (slow == slow_hand_overs) {
+        // A long window alone, this sweep its untimed first.
+        slow = 0;
         helper.stop();
-        busy = true;
+        prefer_two = false;
+        probing = false;
+        long_window = plan.window;
+        window_left = long_window + 1;
+        warming = true;
+        best = unmeasured;
+        run_sweeps = 0;
       }
     } else {
       fast::sweep_with_norms(path, aP, aE, aN, Nx, Ny, T, L1[k], L2[k], Linf[k]);
