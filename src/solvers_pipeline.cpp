@@ -11,7 +11,10 @@
 //    (release/acquire again) and the test of sweep k has passed: no value the
 //    helper reads is ever overwritten under it, and when the test stops the
 //    field is the one after sweep k. The cost is the helper's lag at the end of
-//    each sweep, about one strip of rows.
+//    each sweep: the last two rows and a portion of the count.
+//  - A solve may move between two threads and one between sweeps (see
+//    Schedule); a sweep on one thread is the one-thread fast solver's, and a new
+//    helper starts with the next sweep and a count from zero.
 //  - Traps: the sweep and the stopping test run in the calling thread with its
 //    traps. The helper computes in the caller's rounding mode with every trap
 //    masked; if a sweep's sums raised invalid, divide-by-zero or overflow, the
