@@ -430,6 +430,7 @@ void gauss_seidel_two_threads(Path path, double aP, double aE, double aN, int it
     warming = true;
     const bool two = probing ? !prefer_two : prefer_two;
     if (two && !helper.running()) {
+      slow = 0;
       if (!helper.start(k + 1)) busy = true;
     } else if (!two && helper.running()) {
       helper.stop();
