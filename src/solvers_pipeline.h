@@ -16,7 +16,11 @@ bool second_cpu_available();
 bool pays_off(int Nx, int Ny);
 
 // How the solve checks that the second thread still pays, in sweeps: long
-// windows in the faster way, each followed by a probe of the other way.
+// windows in the faster way, each followed by a probe of the other way. Going to
+// two threads starts a helper thread, going to one joins it: that happens only
+// between windows, a few times a solve, never within a sweep. A thread waiting
+// in between would be woken on its old processor, which is the very thing a
+// probe of two threads has to get away from.
 struct Schedule {
   int window = 512;    // the first long window, and the next after a switch
   int probe = 24;      // a probe of the other way
