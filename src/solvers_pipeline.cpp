@@ -104,7 +104,8 @@ struct Job {
   int Nx, Ny;
   const double* T;
   FpMode mode;
-  int first;  // the first sweep the helper sums; the count starts from it
+  int first;        // the first sweep the helper sums; the count starts from it
+  int sweeper_cpu;  // where the sweeping thread ran when it started the helper
   Progress progress;
   Norms norms;
 };
@@ -260,6 +261,11 @@ __attribute__((target("avx512f"))) void follow_avx512(Job& job) { follow<8>(job)
 #endif
 
 void helper_main(Job* job) {
+  // A new thread often starts on its parent's processor and stays there a while
+  // even with another one idle; sharing it with the sweep would make every
+  // hand-over slow.
+  if (job->sweeper_cpu >= 0 && rt::plat::current_processor() == job->sweeper_cpu)
+    rt::plat::step_off_processor(job->sweeper_cpu);
   switch (job->path) {
 #ifdef CALOR2D_X86
     case Path::avx512:
@@ -286,7 +292,7 @@ namespace {
 class Helper {
  public:
   Helper(Path path, double aP, double aE, double aN, int Nx, int Ny, const double* T)
-      : job_{path, aP, aE, aN, Nx, Ny, T, caller_mode(), 1, {}, {}} {}
+      : job_{path, aP, aE, aN, Nx, Ny, T, caller_mode(), 1, -1, {}, {}} {}
   ~Helper() { stop(); }
   Helper(const Helper&) = delete;
   Helper& operator=(const Helper&) = delete;
@@ -297,6 +303,7 @@ class Helper {
   // Follows sweeps from `first` on; false when no thread can be started.
   bool start(int first) {
     job_.first = first;
+    job_.sweeper_cpu = rt::plat::current_processor();
     job_.progress.front.store(0, std::memory_order_relaxed);
     job_.norms.done.store(first - 1, std::memory_order_relaxed);
     job_.norms.fault = false;
@@ -339,11 +346,9 @@ void gauss_seidel_two_threads(Path path, double aP, double aE, double aN, int it
   // Two threads are faster only while both have a processor of their own. On a
   // shared or virtual machine that can change during a solve, so the solve times
   // itself: a long window of sweeps in the way that has been faster, then a short
-  // probe of the other way, and the probe's way takes over when it was faster. A
-  // window counts its fastest run of `probe` sweeps, so a moment's preemption
-  // does not decide, and the sweep right after a switch (a thread started or
-  // joined) is not timed. A probe that loses makes the next long window twice as
-  // long.
+  // probe of the other way, and the probe's way takes over when its mean time per
+  // sweep was lower. The sweep right after a switch (a thread started or joined)
+  // is not timed. A probe that loses makes the next long window twice as long.
   const std::int64_t all = static_cast<std::int64_t>(Nx - 2) * (Ny - 2);
   const long limit = spin_limit(Nx);
   constexpr double unmeasured = 1e300;
@@ -353,9 +358,8 @@ void gauss_seidel_two_threads(Path path, double aP, double aE, double aN, int it
   bool warming = true;     // the window's first sweep, not timed
   int window_left = plan.window;
   int long_window = plan.window;
-  int run_sweeps = 0;
-  double best = unmeasured;       // seconds per sweep, the window's fastest run
-  double long_best = unmeasured;  // the same for the last long window
+  int run_sweeps = 0;              // sweeps of this window timed so far
+  double long_rate = unmeasured;   // seconds per sweep in the last long window
   Clock::time_point run_start = Clock::now();
   int slow = 0;
   it = itmax;
@@ -384,7 +388,6 @@ void gauss_seidel_two_threads(Path path, double aP, double aE, double aN, int it
         long_window = plan.window;
         window_left = long_window + 1;
         warming = true;
-        best = unmeasured;
         run_sweeps = 0;
       }
     } else {
@@ -404,20 +407,20 @@ void gauss_seidel_two_threads(Path path, double aP, double aE, double aN, int it
     if (warming) {
       warming = false;
       run_start = Clock::now();
-    } else if (++run_sweeps == plan.probe || window_left == 0) {
-      const Clock::time_point now = Clock::now();
-      best = std::min(best, std::chrono::duration<double>(now - run_start).count() / run_sweeps);
-      run_sweeps = 0;
-      run_start = now;
+    } else {
+      ++run_sweeps;
     }
     if (window_left > 0) continue;
+    const double rate = run_sweeps > 0
+                            ? std::chrono::duration<double>(Clock::now() - run_start).count() / run_sweeps
+                            : unmeasured;
     if (!probing) {
-      long_best = best;
+      long_rate = rate;
       probing = true;
       window_left = plan.probe + 1;
     } else {
       probing = false;
-      if (best < long_best) {
+      if (rate < long_rate) {
         prefer_two = !prefer_two;
         long_window = plan.window;
       } else {
@@ -425,7 +428,6 @@ void gauss_seidel_two_threads(Path path, double aP, double aE, double aN, int it
       }
       window_left = long_window;
     }
-    best = unmeasured;
     run_sweeps = 0;
     warming = true;
     const bool two = probing ? !prefer_two : prefer_two;

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 #if defined(__linux__)
@@ -16,6 +17,7 @@
 #endif
 
 #include "runtime/fpe.h"
+#include "runtime/platform/platform.h"
 #include "solvers.h"
 #include "solvers_fast.h"
 #include "solvers_pipeline.h"
@@ -361,6 +363,26 @@ TEST(TwoThreadSolver, SameBitsWhileMovingBetweenTwoThreadsAndOne) {
       }
     }
   }
+}
+
+// A new helper that finds itself on the sweeping thread's processor moves off
+// it, and may afterwards run anywhere it could before.
+TEST(ProcessorPlacement, SteppingOffMovesTheThreadAndKeepsItsAffinity) {
+  if (testsupport::windows())
+    GTEST_SKIP() << "Wine leaves a running thread where it is when its affinity changes";
+  if (rt::plat::usable_processors() < 2 || rt::plat::current_processor() < 0)
+    GTEST_SKIP() << "needs two processors and a way to tell which one runs the thread";
+  int before = -1, after = -1, usable_before = 0, usable_after = 0;
+  std::thread moved([&] {
+    usable_before = rt::plat::usable_processors();
+    before = rt::plat::current_processor();
+    rt::plat::step_off_processor(before);
+    after = rt::plat::current_processor();
+    usable_after = rt::plat::usable_processors();
+  });
+  moved.join();
+  EXPECT_NE(after, before);
+  EXPECT_EQ(usable_after, usable_before);
 }
 
 // The program's entry point takes the best supported path and keeps the bits.

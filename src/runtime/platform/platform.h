@@ -86,6 +86,12 @@ void set_last_error(int err);
 void prepare_process_environment();
 // Processors this process may run on (its affinity), at least 1.
 int usable_processors();
+// The processor the calling thread runs on now, or -1 where that is unknown.
+int current_processor();
+// Moves the calling thread off `processor` when it may run on another, and then
+// lets it run anywhere it could before: a nudge for a new thread that started
+// on its parent's processor, not a pin.
+void step_off_processor(int processor);
 // Makes sure the three standard streams are open, so no file takes their place.
 void ensure_standard_streams();
 

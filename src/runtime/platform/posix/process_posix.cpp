@@ -65,6 +65,27 @@ int usable_processors() {
   return n > 0 ? static_cast<int>(n) : 1;
 }
 
+int current_processor() {
+#if defined(__linux__)
+  return ::sched_getcpu();
+#else
+  return -1;
+#endif
+}
+
+void step_off_processor(int processor) {
+#if defined(__linux__)
+  cpu_set_t before;
+  if (processor < 0 || processor >= CPU_SETSIZE || ::sched_getaffinity(0, sizeof before, &before) != 0) return;
+  if (!CPU_ISSET(processor, &before) || CPU_COUNT(&before) < 2) return;
+  cpu_set_t elsewhere = before;
+  CPU_CLR(processor, &elsewhere);
+  if (::sched_setaffinity(0, sizeof elsewhere, &elsewhere) == 0) ::sched_setaffinity(0, sizeof before, &before);
+#else
+  (void)processor;
+#endif
+}
+
 const char* default_interpreter() { return "/bin/sh"; }
 
 std::string get_env(const char* name) {

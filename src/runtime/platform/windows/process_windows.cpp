@@ -23,6 +23,18 @@ int usable_processors() {
   return n;
 }
 
+int current_processor() { return static_cast<int>(GetCurrentProcessorNumber()); }
+
+void step_off_processor(int processor) {
+  if (processor < 0 || processor >= static_cast<int>(8 * sizeof(DWORD_PTR))) return;
+  DWORD_PTR process = 0, system = 0;
+  if (!GetProcessAffinityMask(GetCurrentProcess(), &process, &system)) return;
+  const DWORD_PTR bit = static_cast<DWORD_PTR>(1) << processor;
+  if (!(process & bit) || (process & ~bit) == 0) return;
+  const DWORD_PTR before = SetThreadAffinityMask(GetCurrentThread(), process & ~bit);
+  if (before != 0) SetThreadAffinityMask(GetCurrentThread(), before);
+}
+
 int run_command(const std::string& interpreter, std::string_view command, int& err) {
   // The interpreter takes the program from the first word of the line; nothing is
   // quoted here, the caller quotes what must stay one word.
