@@ -92,8 +92,9 @@ Plate program_plate(double Lx, double Ly, int Nx, int Ny) {
 
 using Solver = void (*)(double, double, double, int, double, int, int, double*, double*, double*, int&, double*);
 
-// Histories start out holding a marker, so untouched elements are visible.
-Result run(const Plate& p, int itmax, double tol, Variant variant, bool reference) {
+// What a solver receives: the plate's field and initial norms, and histories
+// holding a marker, so untouched elements are visible.
+Result fresh(const Plate& p, int itmax) {
   Result r;
   const std::size_t len = static_cast<std::size_t>(itmax > 0 ? itmax : 0) + 1;
   r.L1.assign(len, -7.25);
@@ -104,6 +105,11 @@ Result run(const Plate& p, int itmax, double tol, Variant variant, bool referenc
   r.Linf[0] = p.Linf_0;
   r.T = p.T;
   r.it = -12345;
+  return r;
+}
+
+Result run(const Plate& p, int itmax, double tol, Variant variant, bool reference) {
+  Result r = fresh(p, itmax);
   if (reference) {
     solvers::gauss_seidel_reference(p.aP, p.aE, p.aN, itmax, tol, p.Nx, p.Ny, r.L1.data(), r.L2.data(),
                                     r.Linf.data(), r.it, r.T.data());
@@ -133,16 +139,21 @@ std::string first_difference(const std::vector<double>& a, const std::vector<dou
   return "sizes differ";
 }
 
-void expect_identical(const Plate& p, int itmax, double tol, Variant variant) {
-  const Result want = run(p, itmax, tol, variant, true);
-  const Result got = run(p, itmax, tol, variant, false);
-  SCOPED_TRACE(testing::Message() << name(variant) << " " << p.Nx << "x" << p.Ny
-                                  << " itmax=" << itmax << " tol=" << tol);
+// Every history element, the iteration count and every node.
+void expect_same(const Result& got, const Result& want) {
   EXPECT_EQ(got.it, want.it);
   EXPECT_TRUE(same_bits(got.L1, want.L1)) << "L1" << first_difference(got.L1, want.L1);
   EXPECT_TRUE(same_bits(got.L2, want.L2)) << "L2" << first_difference(got.L2, want.L2);
   EXPECT_TRUE(same_bits(got.Linf, want.Linf)) << "Linf" << first_difference(got.Linf, want.Linf);
   EXPECT_TRUE(same_bits(got.T, want.T)) << "T" << first_difference(got.T, want.T);
+}
+
+void expect_identical(const Plate& p, int itmax, double tol, Variant variant) {
+  const Result want = run(p, itmax, tol, variant, true);
+  const Result got = run(p, itmax, tol, variant, false);
+  SCOPED_TRACE(testing::Message() << name(variant) << " " << p.Nx << "x" << p.Ny
+                                  << " itmax=" << itmax << " tol=" << tol);
+  expect_same(got, want);
 }
 
 class FastSolver : public testing::TestWithParam<Variant> {
@@ -348,18 +359,11 @@ TEST(TwoThreadSolver, SameBitsWhileMovingBetweenTwoThreadsAndOne) {
       const Result free_run = run(p, 70, -1.0, Variant{path, false}, true);
       for (double tol : {-1.0, free_run.L1[37] / free_run.L1[0]}) {
         const Result want = run(p, 70, tol, Variant{path, false}, true);
-        Result got = want;
-        got.T = p.T;
-        got.it = -1;
-        for (std::size_t k = 1; k < got.L1.size(); ++k) got.L1[k] = got.L2[k] = got.Linf[k] = -7.25;
+        Result got = fresh(p, 70);
         solvers::pipeline::gauss_seidel_two_threads(path, p.aP, p.aE, p.aN, 70, tol, p.Nx, p.Ny, got.L1.data(),
                                                     got.L2.data(), got.Linf.data(), got.it, got.T.data(), often);
         SCOPED_TRACE(testing::Message() << solvers::fast::name(path) << " " << p.Nx << "x" << p.Ny << " tol=" << tol);
-        EXPECT_EQ(got.it, want.it);
-        EXPECT_TRUE(same_bits(got.L1, want.L1)) << first_difference(got.L1, want.L1);
-        EXPECT_TRUE(same_bits(got.L2, want.L2)) << first_difference(got.L2, want.L2);
-        EXPECT_TRUE(same_bits(got.Linf, want.Linf)) << first_difference(got.Linf, want.Linf);
-        EXPECT_TRUE(same_bits(got.T, want.T)) << first_difference(got.T, want.T);
+        expect_same(got, want);
       }
     }
   }
@@ -390,10 +394,7 @@ TEST(FastSolverDispatch, ProgramEntryMatchesReference) {
   std::mt19937_64 rng(3);
   const Plate p = random_plate(rng, 45, 38);
   Result want = run(p, 20, -1.0, Variant{Path::portable, false}, true);
-  Result got = want;
-  got.T = p.T;
-  got.it = -1;
-  for (std::size_t k = 1; k < got.L1.size(); ++k) got.L1[k] = got.L2[k] = got.Linf[k] = -7.25;
+  Result got = fresh(p, 20);
   solvers::gauss_seidel(p.aP, p.aE, p.aN, 20, -1.0, p.Nx, p.Ny, got.L1.data(), got.L2.data(), got.Linf.data(),
                         got.it, got.T.data());
   EXPECT_EQ(got.it, want.it);
