@@ -362,6 +362,11 @@ void gauss_seidel_two_threads(Path path, double aP, double aE, double aN, int it
   double long_rate = unmeasured;   // seconds per sweep in the last long window
   Clock::time_point run_start = Clock::now();
   int slow = 0;
+  const auto open_window = [&](int sweeps) {
+    window_left = sweeps;
+    run_sweeps = 0;
+    warming = true;
+  };
   it = itmax;
   for (int k = 1; k <= itmax; ++k) {
     if (helper.running()) {
@@ -386,9 +391,7 @@ void gauss_seidel_two_threads(Path path, double aP, double aE, double aN, int it
         prefer_two = false;
         probing = false;
         long_window = plan.window;
-        window_left = long_window + 1;
-        warming = true;
-        run_sweeps = 0;
+        open_window(long_window + 1);
       }
     } else {
       fast::sweep_with_norms(path, aP, aE, aN, Nx, Ny, T, L1[k], L2[k], Linf[k]);
@@ -417,7 +420,7 @@ void gauss_seidel_two_threads(Path path, double aP, double aE, double aN, int it
     if (!probing) {
       long_rate = rate;
       probing = true;
-      window_left = plan.probe + 1;
+      open_window(plan.probe + 1);
     } else {
       probing = false;
       if (rate < long_rate) {
@@ -426,10 +429,8 @@ void gauss_seidel_two_threads(Path path, double aP, double aE, double aN, int it
       } else {
         long_window = std::min(2 * long_window, plan.longest);
       }
-      window_left = long_window;
+      open_window(long_window);
     }
-    run_sweeps = 0;
-    warming = true;
     const bool two = probing ? !prefer_two : prefer_two;
     if (two && !helper.running()) {
       slow = 0;
