@@ -90,8 +90,6 @@ Plate program_plate(double Lx, double Ly, int Nx, int Ny) {
   return p;
 }
 
-using Solver = void (*)(double, double, double, int, double, int, int, double*, double*, double*, int&, double*);
-
 // What a solver receives: the plate's field and initial norms, and histories
 // holding a marker, so untouched elements are visible.
 Result fresh(const Plate& p, int itmax) {
