@@ -219,7 +219,18 @@ struct Announcer {
   std::atomic<std::int64_t>* front;
   std::int64_t base;   // nodes of the earlier sweeps
   std::int64_t shown;  // nodes of this sweep published so far
+  StripGate* gate;
 };
+
+template <int L>
+CALOR2D_INLINE bool enter_strip(Sums<L>&, int, int) {
+  return true;
+}
+
+template <int L>
+CALOR2D_INLINE bool enter_strip(Announcer& a, int j0, int h) {
+  return a.gate == nullptr || a.gate->enter(j0, h);
+}
 
 // After step t of the strip of h rows from j0, its first q0 rows are whole, so
 // the residuals are final below row j0+q0-1 and through column t-q0 of that row.
@@ -236,12 +247,13 @@ CALOR2D_INLINE void advance_sums(const Plate& p, Announcer& s, int j0, int h, In
 }
 
 template <int L, int V>
-CALOR2D_INLINE void sweep_announcing(const Plate& p, Announcer& a) {
-  if (p.Nx <= 2 || p.Ny <= 2) return;
+CALOR2D_INLINE bool sweep_announcing(const Plate& p, Announcer& a) {
+  if (p.Nx <= 2 || p.Ny <= 2) return true;
   int j0 = 2, rows = p.Ny - 2;
-  strips<L, V>(p, a, j0, rows);
+  if (!strips<L, V>(p, a, j0, rows)) return false;
   // The top row's north is the edge: every residual is final.
   a.front->store(a.base + static_cast<std::int64_t>(p.Nx - 2) * (p.Ny - 2), std::memory_order_release);
+  return true;
 }
 
 // One wavefront step of V vectors of lanes. The north of lane r is the east of
@@ -376,14 +388,15 @@ CALOR2D_INLINE void scalar_steps(const Plate& p, S& s, int j0, int h, Index from
 // One strip of h rows from j0. With h = L*V and a row longer than the strip,
 // steps W..n-1 have every lane inside its row and run as V vectors.
 template <int L, int V, class S>
-CALOR2D_INLINE void strip(const Plate& p, S& s, int j0, int h) {
+CALOR2D_INLINE bool strip(const Plate& p, S& s, int j0, int h) {
+  if (!enter_strip<L>(s, j0, h)) return false;
   constexpr int W = L * V;
   constexpr Index budget = W;  // nodes summed per step: the sum is the slower side
   const int n = p.Nx - 2;
   const Index last = static_cast<Index>(n) + h - 1;  // one past the last step
   if (h != W || n <= W) {
     scalar_steps<L>(p, s, j0, h, 0, last, budget);
-    return;
+    return true;
   }
   scalar_steps<L>(p, s, j0, h, 0, W, budget);
 
@@ -454,24 +467,26 @@ CALOR2D_INLINE void strip(const Plate& p, S& s, int j0, int h) {
   }
 
   scalar_steps<L>(p, s, j0, h, n, last, budget);
+  return true;
 }
 
 // Strips of L*V rows while they fit, then narrower ones; the last rows, fewer
-// than a vector, go one node at a time.
+// than a vector, go one node at a time. False when a gate stopped the sweep.
 template <int L, int V, class S>
-CALOR2D_INLINE void strips(const Plate& p, S& s, int& j0, int& rows) {
+CALOR2D_INLINE bool strips(const Plate& p, S& s, int& j0, int& rows) {
   while (rows >= L * V) {
-    strip<L, V>(p, s, j0, L * V);
+    if (!strip<L, V>(p, s, j0, L * V)) return false;
     j0 += L * V;
     rows -= L * V;
   }
   if constexpr (V > 1) {
-    strips<L, V - 1>(p, s, j0, rows);
+    return strips<L, V - 1>(p, s, j0, rows);
   } else if (rows > 0) {
-    strip<L, 1>(p, s, j0, rows);
+    if (!strip<L, 1>(p, s, j0, rows)) return false;
     j0 += rows;
     rows = 0;
   }
+  return true;
 }
 
 template <int L, int V>
@@ -496,40 +511,35 @@ CALOR2D_INLINE void sweep_and_norms(const Plate& p, double& l1, double& l2, doub
 
 // One sweep, announced to another thread's sums (a) or with its own norms.
 template <int L, int V>
-CALOR2D_INLINE void one_sweep(const Plate& p, Announcer* a, double* norms) {
-  if (a) {
-    sweep_announcing<L, V>(p, *a);
-  } else {
-    sweep_and_norms<L, V>(p, norms[0], norms[1], norms[2]);
-  }
+CALOR2D_INLINE bool one_sweep(const Plate& p, Announcer* a, double* norms) {
+  if (a) return sweep_announcing<L, V>(p, *a);
+  sweep_and_norms<L, V>(p, norms[0], norms[1], norms[2]);
+  return true;
 }
 
-void sweep_portable(const Plate& p, Announcer* a, double* norms) { one_sweep<2, 4>(p, a, norms); }
+bool sweep_portable(const Plate& p, Announcer* a, double* norms) { return one_sweep<2, 4>(p, a, norms); }
 #ifdef CALOR2D_X86
-__attribute__((target("avx2"))) void sweep_avx2(const Plate& p, Announcer* a, double* norms) {
-  one_sweep<4, 4>(p, a, norms);
+__attribute__((target("avx2"))) bool sweep_avx2(const Plate& p, Announcer* a, double* norms) {
+  return one_sweep<4, 4>(p, a, norms);
 }
 // Three vectors a step: a wavefront step is one chain of add, multiply, add and
 // divide, and 24 independent nodes hide more of it than 16. Measured against 2
 // and 4: 10-13% faster sweeps on 101 x 101 and 301 x 301, the same on 41 x 161.
-__attribute__((target("avx512f"))) void sweep_avx512(const Plate& p, Announcer* a, double* norms) {
-  one_sweep<8, 3>(p, a, norms);
+__attribute__((target("avx512f"))) bool sweep_avx512(const Plate& p, Announcer* a, double* norms) {
+  return one_sweep<8, 3>(p, a, norms);
 }
 #endif
 
-void sweep_on(Path path, const Plate& p, Announcer* a, double* norms) {
+bool sweep_on(Path path, const Plate& p, Announcer* a, double* norms) {
   switch (path) {
 #ifdef CALOR2D_X86
     case Path::avx512:
-      sweep_avx512(p, a, norms);
-      return;
+      return sweep_avx512(p, a, norms);
     case Path::avx2:
-      sweep_avx2(p, a, norms);
-      return;
+      return sweep_avx2(p, a, norms);
 #endif
     default:
-      sweep_portable(p, a, norms);
-      return;
+      return sweep_portable(p, a, norms);
   }
 }
 
@@ -592,10 +602,10 @@ void gauss_seidel_on(Path path, double aP, double aE, double aN, int itmax, doub
   }
 }
 
-void sweep_announcing(Path path, double aP, double aE, double aN, int Nx, int Ny, double* T,
-                      std::atomic<std::int64_t>& front, std::int64_t base) {
-  Announcer a{&front, base, 0};
-  sweep_on(path, Plate{aP, aE, aN, Nx, Ny, T}, &a, nullptr);
+bool sweep_announcing(Path path, double aP, double aE, double aN, int Nx, int Ny, double* T,
+                      std::atomic<std::int64_t>& front, std::int64_t base, StripGate* gate) {
+  Announcer a{&front, base, 0, gate};
+  return sweep_on(path, Plate{aP, aE, aN, Nx, Ny, T}, &a, nullptr);
 }
 
 void sweep_with_norms(Path path, double aP, double aE, double aN, int Nx, int Ny, double* T, double& l1,

@@ -22,13 +22,24 @@ const char* name(Path path);
 void gauss_seidel_on(Path path, double aP, double aE, double aN, int itmax, double tol, int Nx, int Ny,
                      double* L1, double* L2, double* Linf, int& it, double* T);
 
+// Asked before a sweep writes each strip of rows j0 .. j0+h-1 (1-based rows):
+// it may wait, and it may stop the sweep, which then writes nothing more.
+class StripGate {
+ public:
+  virtual bool enter(int j0, int h) = 0;
+
+ protected:
+  ~StripGate() = default;
+};
+
 // One sweep on the given path (a grid without interior nodes is left alone), for
 // a residual sum taken by another thread: as it goes it stores into `front`, with
 // release order, base + the number of interior nodes, counted in node order,
 // whose north neighbour it has swept; those nodes' residuals are then final and
 // it writes none of the nodes they read again. It ends on base + all of them.
-void sweep_announcing(Path path, double aP, double aE, double aN, int Nx, int Ny, double* T,
-                      std::atomic<std::int64_t>& front, std::int64_t base);
+// With a gate, false when the gate stopped it (and `front` is not completed).
+bool sweep_announcing(Path path, double aP, double aE, double aN, int Nx, int Ny, double* T,
+                      std::atomic<std::int64_t>& front, std::int64_t base, StripGate* gate = nullptr);
 
 // One sweep and the three norms of the field it leaves, on one thread: a step of
 // gauss_seidel_on.

@@ -7,11 +7,13 @@
 //    final residual; it writes none of the values those residuals read again in
 //    that sweep. The helper acquires that count and takes the residuals and the
 //    sums one node at a time in node order, as the reference does.
-//  - Sweep k+1 starts only after the helper has handed over the norms of sweep k
-//    (release/acquire again) and the test of sweep k has passed: no value the
-//    helper reads is ever overwritten under it, and when the test stops the
-//    field is the one after sweep k. The cost is the helper's lag at the end of
-//    each sweep: the last two rows and a portion of the count.
+//  - Sweep k+1 may start before the helper has handed over the norms of sweep k
+//    (the test that decides whether sweep k+1 is wanted), but it writes a strip
+//    of rows only once the helper has read them for sweep k (release/acquire on
+//    the helper's count), and keeps their values until the norms arrive. If the
+//    test then stops the solve, the sweep stops and the kept rows go back: the
+//    field is the one after sweep k. Larger grids, whose copy would cost more
+//    memory than the plan allows, start sweep k+1 after the norms of sweep k.
 //  - A solve may move between two threads and one between sweeps (see
 //    Schedule); a sweep on one thread is the one-thread fast solver's, and a new
 //    helper starts with the next sweep and a count from zero.
@@ -20,6 +22,8 @@
 //    masked; if a sweep's sums raised invalid, divide-by-zero or overflow, the
 //    caller computes that sweep's norms again itself, in the reference's order,
 //    and meets the trap (or, unarmed, the same values) where the reference does.
+//    A sweep started ahead of the test runs with the traps held; if it raised
+//    one, it is put back and, when the test wants it, swept again with them.
 //    Threads do not inherit the floating-point environment on Windows, so it is
 //    set explicitly.
 #include "solvers_pipeline.h"
@@ -34,6 +38,7 @@
 #include <cstring>
 #include <system_error>
 #include <thread>
+#include <vector>
 
 #if defined(__x86_64__) || defined(__i386__)
 #define CALOR2D_X86 1
@@ -91,9 +96,11 @@ struct alignas(64) Progress {
 };
 constexpr std::int64_t quit = -1;
 
-// Written by the helper only: the norms of sweep `done`.
+// Written by the helper only: the norms of sweep `done`, and how far it has got
+// with the next one.
 struct alignas(64) Norms {
   std::atomic<int> done{0};
+  std::atomic<std::int64_t> summed{0};  // nodes added, counted like Progress::front
   double l1 = 0, l2 = 0, linf = 0;
   bool fault = false;  // the sums raised a trapping exception: values not to be used
 };
@@ -117,16 +124,15 @@ CALOR2D_INLINE void cpu_relax() {
 }
 
 // Spins a while (a sweep of a small grid takes microseconds), then also gives
-// the processor away, for a machine busy with other work. Tells whether it had to.
+// the processor away, for a machine busy with other work.
 template <class V>
-V wait_until(const std::atomic<V>& a, V target, V stop, long spin_limit, bool* yielded = nullptr) {
+V wait_until(const std::atomic<V>& a, V target, V stop, long spin_limit) {
   for (long spins = 0;; ++spins) {
     const V v = a.load(std::memory_order_acquire);
     if (v >= target || v == stop) return v;
     if (spins < spin_limit) {
       cpu_relax();
     } else {
-      if (yielded) *yielded = true;
       std::this_thread::yield();
     }
   }
@@ -234,6 +240,8 @@ CALOR2D_INLINE void follow(Job& job) {
         const Index count = std::min<Index>(n - col, static_cast<Index>(ready - at));
         add_nodes<L>(job, s, (col + 2) + (row + 1) * static_cast<Index>(job.Nx), count);
         at += count;
+        // Those nodes' values are read: the next sweep may write them.
+        job.norms.summed.store(base + at, std::memory_order_release);
         col += count;
         if (col == n) {
           col = 0;
@@ -306,6 +314,7 @@ class Helper {
     job_.sweeper_cpu = rt::plat::current_processor();
     job_.progress.front.store(0, std::memory_order_relaxed);
     job_.norms.done.store(first - 1, std::memory_order_relaxed);
+    job_.norms.summed.store(0, std::memory_order_relaxed);
     job_.norms.fault = false;
     try {
       thread_ = std::thread(helper_main, &job_);
@@ -326,6 +335,179 @@ class Helper {
   std::thread thread_;
 };
 
+// The sweeping thread's floating-point mode while it sweeps ahead of the test
+// that may make that sweep unwanted: the traps are held and the faults noted,
+// to be met again in order if the sweep turns out to be wanted.
+class HeldTraps {
+ public:
+  void hold() {
+#ifdef CALOR2D_X86
+    saved_ = _mm_getcsr();
+    _mm_setcsr((saved_ | csr_masks) & ~csr_faults);
+#else
+    std::feholdexcept(&saved_);
+#endif
+    held_ = true;
+  }
+  // Restores the traps; true when the sweep raised one of the trapping faults.
+  // The other flags stay raised, as they would have been.
+  bool release() {
+    if (!held_) return false;
+    held_ = false;
+#ifdef CALOR2D_X86
+    const unsigned csr = _mm_getcsr();
+    _mm_setcsr(saved_ | (csr & csr_flags & ~csr_faults));
+    return (csr & csr_faults) != 0;
+#else
+    const int faults = FE_INVALID | FE_DIVBYZERO | FE_OVERFLOW;
+    const bool raised = std::fetestexcept(faults) != 0;
+    std::feclearexcept(faults);
+    std::feupdateenv(&saved_);
+    return raised;
+#endif
+  }
+  ~HeldTraps() { release(); }
+
+ private:
+  bool held_ = false;
+#ifdef CALOR2D_X86
+  unsigned saved_ = 0;
+#else
+  std::fenv_t saved_{};
+#endif
+};
+
+// Sweep k+1 may start while the helper still adds the norms of sweep k, which
+// decide whether sweep k+1 is wanted at all. Before each strip the gate waits
+// until the helper has read those rows for sweep k, and keeps their values until
+// the norms arrive; then the stopping test is made, and if sweep k+1 is not
+// wanted (or its order of faults has to be kept) the sweep stops and the kept
+// rows are put back. Grids larger than the plan's limit wait for the norms
+// before each sweep instead.
+class Lookahead final : public fast::StripGate {
+ public:
+  enum class Outcome { going_on, stop, settle_again };
+
+  Lookahead(Job& job, double* T, double* L1, double* L2, double* Linf, double tol, long limit,
+            std::size_t bytes)
+      : job_(job), T_(T), L1_(L1), L2_(L2), Linf_(Linf), tol_(tol), limit_(limit) {
+    const std::size_t nodes = static_cast<std::size_t>(job.Nx - 2) * static_cast<std::size_t>(job.Ny - 2);
+    if (nodes * sizeof(double) <= bytes) kept_.assign(nodes, 0.0);
+  }
+
+  bool can_look_ahead() const { return !kept_.empty(); }
+
+  // The sweep about to start runs ahead of the norms of sweep m (0: none).
+  void ahead_of(int m) {
+    m_ = m;
+    kept_to_ = 1;
+    outcome_ = Outcome::going_on;
+    if (m_ > 0) traps_.hold();
+  }
+
+  bool enter(int j0, int h) override {
+    if (m_ == 0) return true;
+    const int n = job_.Nx - 2;
+    const int through = std::min(j0 + h, job_.Ny - 1);  // rows whose residuals read the strip
+    const std::int64_t base = static_cast<std::int64_t>(m_ - job_.first) * n * (job_.Ny - 2);
+    const std::int64_t needed = base + static_cast<std::int64_t>(through - 1) * n;
+    const bool last = through == job_.Ny - 1;
+    for (long spins = 0;; ++spins) {
+      if (job_.norms.done.load(std::memory_order_acquire) >= m_) return settle_in_sweep();
+      if (!last && job_.norms.summed.load(std::memory_order_acquire) >= needed) break;
+      pause(spins);
+    }
+    for (int j = j0; j < j0 + h; ++j) std::memcpy(kept_row(j), row(j), sizeof(double) * n);
+    kept_to_ = j0 + h - 1;
+    return true;
+  }
+
+  Outcome outcome() const { return outcome_; }
+  bool yielded() const { return yielded_; }
+  void clear_yielded() { yielded_ = false; }
+
+  // After a stopped sweep, with the helper stopped: the field as sweep m left it.
+  void put_back() {
+    const int n = job_.Nx - 2;
+    for (int j = 2; j <= kept_to_; ++j) std::memcpy(row(j), kept_row(j), sizeof(double) * n);
+    kept_to_ = 1;
+  }
+
+  // Waits for the norms of sweep m with the field as sweep m left it, records
+  // them and makes the stopping test: true when it stops.
+  bool settle(int m) {
+    for (long spins = 0; job_.norms.done.load(std::memory_order_acquire) < m; ++spins) pause(spins);
+    record(m);
+    return stops(m);
+  }
+
+  int pending() const { return m_; }
+
+ private:
+  void pause(long spins) {
+    if (spins < limit_) {
+      cpu_relax();
+    } else {
+      yielded_ = true;
+      std::this_thread::yield();
+    }
+  }
+  bool settle_in_sweep() {
+    const bool sweep_faulted = traps_.release();
+    const int m = m_;
+    m_ = 0;
+    if (job_.norms.fault || sweep_faulted) {
+      outcome_ = Outcome::settle_again;
+      m_ = m;
+      return false;
+    }
+    record(m);
+    if (stops(m)) {
+      outcome_ = Outcome::stop;
+      m_ = m;
+      return false;
+    }
+    return true;
+  }
+
+  void record(int m) {
+    if (job_.norms.fault) {
+      // The helper's sums met a trapping fault: the reference's order meets it here.
+      norm_L1(job_.aP, job_.aE, job_.aN, job_.Nx, job_.Ny, T_, L1_[m]);
+      norm_L2(job_.aP, job_.aE, job_.aN, job_.Nx, job_.Ny, T_, L2_[m]);
+      norm_Linf(job_.aP, job_.aE, job_.aN, job_.Nx, job_.Ny, T_, Linf_[m]);
+    } else {
+      L1_[m] = job_.norms.l1;
+      L2_[m] = job_.norms.l2;
+      Linf_[m] = job_.norms.linf;
+    }
+  }
+
+  // The reference's test, in this thread: none after sweep 1.
+  bool stops(int m) const {
+    if (m < 2) return false;
+    const double q = L1_[m] / L1_[0];
+    return !(q > tol_);
+  }
+
+  double* row(int j) const { return T_ + static_cast<Index>(j - 1) * job_.Nx + 2; }
+  double* kept_row(int j) { return kept_.data() + static_cast<Index>(j - 2) * (job_.Nx - 2); }
+
+  Job& job_;
+  double* const T_;
+  double* const L1_;
+  double* const L2_;
+  double* const Linf_;
+  const double tol_;
+  const long limit_;
+  std::vector<double> kept_;
+  int m_ = 0;        // the sweep whose norms are awaited
+  int kept_to_ = 1;  // rows 2 .. kept_to_ are kept
+  Outcome outcome_ = Outcome::going_on;
+  bool yielded_ = false;
+  HeldTraps traps_;
+};
+
 using Clock = std::chrono::steady_clock;
 
 }  // namespace
@@ -342,6 +524,8 @@ void gauss_seidel_two_threads(Path path, double aP, double aE, double aN, int it
     fast::gauss_seidel_on(path, aP, aE, aN, itmax, tol, Nx, Ny, L1, L2, Linf, it, T);
     return;
   }
+  const long limit = spin_limit(Nx);
+  Lookahead gate(helper.job(), T, L1, L2, Linf, tol, limit, plan.lookahead_bytes);
 
   // Two threads are faster only while both have a processor of their own. On a
   // shared or virtual machine that can change during a solve, so the solve times
@@ -350,7 +534,6 @@ void gauss_seidel_two_threads(Path path, double aP, double aE, double aN, int it
   // sweep was lower. The sweep right after a switch (a thread started or joined)
   // is not timed. A probe that loses makes the next long window twice as long.
   const std::int64_t all = static_cast<std::int64_t>(Nx - 2) * (Ny - 2);
-  const long limit = spin_limit(Nx);
   constexpr double unmeasured = 1e300;
   bool prefer_two = true;  // the way of the long windows
   bool busy = false;       // no thread can be started: one thread from now on
@@ -362,47 +545,83 @@ void gauss_seidel_two_threads(Path path, double aP, double aE, double aN, int it
   double long_rate = unmeasured;   // seconds per sweep in the last long window
   Clock::time_point run_start = Clock::now();
   int slow = 0;
+  int pending = 0;  // a sweep of the helper's whose norms are not yet taken
   const auto open_window = [&](int sweeps) {
     window_left = sweeps;
     run_sweeps = 0;
     warming = true;
   };
+  // Ends two-thread work after sweep `pending`; true when its test stops the solve.
+  const auto go_alone = [&]() {
+    const bool stop = pending > 0 && gate.settle(pending);
+    pending = 0;
+    helper.stop();
+    return stop;
+  };
   it = itmax;
   for (int k = 1; k <= itmax; ++k) {
-    if (helper.running()) {
+    bool alone = !helper.running();
+    if (!alone) {
       Job& job = helper.job();
-      fast::sweep_announcing(path, aP, aE, aN, Nx, Ny, T, job.progress.front, (k - job.first) * all);
-      bool yielded = false;
-      wait_until(job.norms.done, k, k, limit, &yielded);
-      if (job.norms.fault) {
-        norm_L1(aP, aE, aN, Nx, Ny, T, L1[k]);
-        norm_L2(aP, aE, aN, Nx, Ny, T, L2[k]);
-        norm_Linf(aP, aE, aN, Nx, Ny, T, Linf[k]);
-      } else {
-        L1[k] = job.norms.l1;
-        L2[k] = job.norms.l2;
-        Linf[k] = job.norms.linf;
+      gate.clear_yielded();
+      if (pending > 0 && !gate.can_look_ahead()) {
+        if (gate.settle(pending)) {
+          it = pending;
+          break;
+        }
+        pending = 0;
       }
-      slow = yielded ? slow + 1 : 0;
-      if (slow == slow_hand_overs) {
+      gate.ahead_of(pending);
+      const bool whole =
+          fast::sweep_announcing(path, aP, aE, aN, Nx, Ny, T, job.progress.front, (k - job.first) * all, &gate);
+      if (whole) {
+        pending = k;
+        slow = gate.yielded() ? slow + 1 : 0;
+      } else {
+        // The norms of the sweep before stopped this one: the field goes back.
+        const int m = gate.pending();
+        helper.stop();
+        gate.put_back();
+        pending = 0;
+        if (gate.outcome() == Lookahead::Outcome::stop || gate.settle(m)) {
+          it = m;
+          break;
+        }
+        // This sweep again, alone, meeting its traps in order.
+        slow = 0;
+        prefer_two = false;
+        probing = false;
+        long_window = plan.window;
+        open_window(long_window + 1);
+        alone = true;
+      }
+      if (!alone && slow == slow_hand_overs) {
         // A long window alone, this sweep its untimed first.
         slow = 0;
-        helper.stop();
+        if (go_alone()) {
+          it = k;
+          break;
+        }
         prefer_two = false;
         probing = false;
         long_window = plan.window;
         open_window(long_window + 1);
       }
-    } else {
-      fast::sweep_with_norms(path, aP, aE, aN, Nx, Ny, T, L1[k], L2[k], Linf[k]);
     }
-    // The reference's test, in this thread: no test after sweep 1.
-    if (k >= 2) {
-      const double q = L1[k] / L1[0];
-      if (!(q > tol)) {
-        it = k;
-        break;
+    if (alone) {
+      fast::sweep_with_norms(path, aP, aE, aN, Nx, Ny, T, L1[k], L2[k], Linf[k]);
+      // The reference's test, in this thread: no test after sweep 1.
+      if (k >= 2) {
+        const double q = L1[k] / L1[0];
+        if (!(q > tol)) {
+          it = k;
+          break;
+        }
       }
+    }
+    if (k == itmax) {
+      if (go_alone()) it = k;
+      break;
     }
 
     if (busy) continue;
@@ -436,7 +655,10 @@ void gauss_seidel_two_threads(Path path, double aP, double aE, double aN, int it
       slow = 0;
       if (!helper.start(k + 1)) busy = true;
     } else if (!two && helper.running()) {
-      helper.stop();
+      if (go_alone()) {
+        it = k;
+        break;
+      }
     }
   }
 }

@@ -3,6 +3,8 @@
 // gauss_seidel_reference, including where a floating-point trap stops the run.
 #pragma once
 
+#include <cstddef>
+
 #include "solvers_fast.h"
 
 namespace solvers::pipeline {
@@ -26,6 +28,10 @@ struct Schedule {
   int window = 512;    // the first long window, and the next after a switch
   int probe = 24;      // a probe of the other way
   int longest = 8192;  // long windows double up to this while probes lose
+  // A sweep may start before the helper has handed over the norms of the one
+  // before, keeping the values it overwrites until then in case that sweep's
+  // test stops the solve: 8 bytes a node, for grids up to this size.
+  std::size_t lookahead_bytes = std::size_t{2} << 20;
 };
 
 // gauss_seidel with the sweep on `path` (which must be supported). Runs on one

@@ -367,6 +367,70 @@ TEST(TwoThreadSolver, SameBitsWhileMovingBetweenTwoThreadsAndOne) {
   }
 }
 
+// Above the plan's size limit each sweep waits for the norms of the one before;
+// a limit of zero puts every plate on that way.
+TEST(TwoThreadSolver, SameBitsWhenEachSweepWaitsForTheNormsBeforeIt) {
+  solvers::pipeline::Schedule waiting;
+  waiting.lookahead_bytes = 0;
+  std::mt19937_64 rng(37);
+  const Path path = solvers::fast::best_path();
+  for (const auto& side : {std::pair{30, 40}, std::pair{64, 27}}) {
+    const Plate p = random_plate(rng, side.first, side.second);
+    const Result free_run = run(p, 50, -1.0, Variant{path, false}, true);
+    for (double tol : {-1.0, free_run.L1[2] / free_run.L1[0], free_run.L1[29] / free_run.L1[0]}) {
+      const Result want = run(p, 50, tol, Variant{path, false}, true);
+      Result got = fresh(p, 50);
+      solvers::pipeline::gauss_seidel_two_threads(path, p.aP, p.aE, p.aN, 50, tol, p.Nx, p.Ny, got.L1.data(),
+                                                  got.L2.data(), got.Linf.data(), got.it, got.T.data(), waiting);
+      SCOPED_TRACE(testing::Message() << p.Nx << "x" << p.Ny << " tol=" << tol);
+      expect_same(got, want);
+    }
+  }
+}
+
+// A field that grows fourfold a sweep: the squares in L2 overflow after a few
+// dozen sweeps, L1 much later, so many sweeps start ahead of norms that hold a
+// fault. Armed, the run ends on the reference's first fault; unarmed, the
+// infinities and the NaN that stops the solve are the reference's.
+TEST(TwoThreadSolver, GrowingFieldMeetsTheReferencesFaultsInOrder) {
+  const solvers::pipeline::Schedule often{3, 2, 8};
+  std::mt19937_64 rng(53);
+  Plate p = random_plate(rng, 40, 35);
+  p.aP = 1.0;
+  p.aE = 1.0;
+  p.aN = 1.0;
+  for (double& v : p.T) v *= 1e100;
+  set_initial_norms(p);
+  const Path path = solvers::fast::best_path();
+  const auto solve = [&p, path, &often](bool reference) {
+    Result r = fresh(p, 400);
+    if (reference) {
+      solvers::gauss_seidel_reference(p.aP, p.aE, p.aN, 400, -1.0, p.Nx, p.Ny, r.L1.data(), r.L2.data(),
+                                      r.Linf.data(), r.it, r.T.data());
+    } else {
+      solvers::pipeline::gauss_seidel_two_threads(path, p.aP, p.aE, p.aN, 400, -1.0, p.Nx, p.Ny, r.L1.data(),
+                                                  r.L2.data(), r.Linf.data(), r.it, r.T.data(), often);
+    }
+    return r;
+  };
+  const auto armed = [&solve](bool reference) {
+    return testsupport::run_forked([&solve, reference] {
+      rt::enable_fp_traps();
+      solve(reference);
+      std::_Exit(0);
+    });
+  };
+  const auto want_armed = armed(true);
+  const auto got_armed = armed(false);
+  EXPECT_NE(want_armed.err.find("floating-point error: overflow"), std::string::npos) << want_armed.err;
+  EXPECT_EQ(got_armed.status, want_armed.status);
+  EXPECT_EQ(got_armed.err, want_armed.err);
+  const Result want = solve(true);
+  EXPECT_TRUE(std::isinf(want.L2[60]) && std::isfinite(want.L1[60]) && want.it > 100 && want.it < 400)
+      << "L2 overflows long before the solve stops";
+  expect_same(solve(false), want);
+}
+
 // A new helper that finds itself on the sweeping thread's processor moves off
 // it, and may afterwards run anywhere it could before.
 TEST(ProcessorPlacement, SteppingOffMovesTheThreadAndKeepsItsAffinity) {
