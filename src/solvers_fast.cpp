@@ -364,6 +364,17 @@ struct NextEast {
   }
 };
 
+// Turns a block's results back into row segments and stores them.
+template <int L, int V>
+CALOR2D_INLINE void store_block(double* q, Index stride, Vec<L> (&out)[V][L]) {
+#pragma GCC unroll 32
+  for (int v = 0; v < V; ++v) {
+    transpose<L>(out[v]);
+#pragma GCC unroll 16
+    for (int l = 0; l < L; ++l) std::memcpy(q + (v * L + l) * stride, &out[v][l], sizeof out[v][l]);
+  }
+}
+
 // A strip of one block has no next one.
 struct NoNextBlock {
   template <int Q>
@@ -435,12 +446,7 @@ CALOR2D_INLINE bool strip(const Plate& p, S& s, int j0, int h) {
       NoNextBlock hook;
       block_steps<L, V>(east, top, bottom, prev, out, aP, aE, aN, p, s, SumsFront{j0, h, t - 1}, hook,
                         std::make_index_sequence<L>());
-#pragma GCC unroll 32
-      for (int v = 0; v < V; ++v) {
-        transpose<L>(out[v]);
-#pragma GCC unroll 16
-        for (int l = 0; l < L; ++l) std::memcpy(q + (v * L + l) * stride, &out[v][l], sizeof out[v][l]);
-      }
+      store_block<L, V>(q, stride, out);
     }
   } else {
     Vec<L> east[V][L];
@@ -457,12 +463,7 @@ CALOR2D_INLINE bool strip(const Plate& p, S& s, int j0, int h) {
       // Stores of this block come at its end, so its sums see the field after step t-1.
       block_steps<L, V>(east, top, bottom, prev, out, aP, aE, aN, p, s, SumsFront{j0, h, t - 1}, hook,
                         std::make_index_sequence<L>());
-#pragma GCC unroll 32
-      for (int v = 0; v < V; ++v) {
-        transpose<L>(out[v]);
-#pragma GCC unroll 16
-        for (int l = 0; l < L; ++l) std::memcpy(q + (v * L + l) * stride, &out[v][l], sizeof out[v][l]);
-      }
+      store_block<L, V>(q, stride, out);
       t += L;
       if (!more) break;
 #pragma GCC unroll 32
