@@ -40,11 +40,12 @@ namespace {
 
 using Index = std::ptrdiff_t;
 
-using lanes::Lanes;
-template <int L>
-using Vec = typename Lanes<L>::real;
-template <int L>
-using Bits = typename Lanes<L>::bits;
+using lanes::Bits;
+using lanes::broadcast;
+using lanes::load;
+using lanes::transpose;
+using lanes::Vec;
+using lanes::window;
 
 struct Plate {
   double aP, aE, aN;
@@ -59,17 +60,6 @@ CALOR2D_INLINE double neighbours(const double* T, Index Nx, double aE, double aN
   const double c = T[k + 1] + T[k - 1];
   const double d = c * aE;
   return b + d;
-}
-
-// Lanes Off..Off+L-1 of the concatenation lo:hi.
-template <int L, int Off, std::size_t... I>
-CALOR2D_INLINE void window(const Vec<L>& lo, const Vec<L>& hi, Vec<L>& out, std::index_sequence<I...>) {
-  out = __builtin_shufflevector(lo, hi, (Off + static_cast<int>(I))...);
-}
-
-template <int L>
-CALOR2D_INLINE void load(const double* from, Vec<L>& v) {
-  std::memcpy(&v, from, sizeof v);
 }
 
 constexpr int staged_max = 256;
@@ -277,32 +267,6 @@ CALOR2D_INLINE void wave_step(const Vec<L> (&east)[V], const Vec<L>& top, const 
     cur[v] = e / aP;
   }
   for (int v = 0; v < V; ++v) prev[v] = cur[v];
-}
-
-// Lanes of the low (Hi = 0) or high halves of a and b, alternately.
-template <int L, int Hi, std::size_t... I>
-CALOR2D_INLINE void interleave(const Vec<L>& a, const Vec<L>& b, Vec<L>& out, std::index_sequence<I...>) {
-  out = __builtin_shufflevector(a, b, (static_cast<int>(I % 2) * L + Hi * (L / 2) + static_cast<int>(I / 2))...);
-}
-
-template <int L, int Q, std::size_t... I>
-CALOR2D_INLINE void broadcast(const Vec<L>& a, Vec<L>& out, std::index_sequence<I...>) {
-  out = __builtin_shufflevector(a, a, (static_cast<int>(I) * 0 + Q)...);
-}
-
-// m[i][j] becomes m[j][i]: log2(L) rounds of interleaving row i with row i+L/2.
-template <int L>
-CALOR2D_INLINE void transpose(Vec<L> (&m)[L]) {
-#pragma GCC unroll 4
-  for (int round = 1; round < L; round *= 2) {
-    Vec<L> next[L];
-#pragma GCC unroll 8
-    for (int i = 0; i < L / 2; ++i) {
-      interleave<L, 0>(m[i], m[i + L / 2], next[2 * i], std::make_index_sequence<L>());
-      interleave<L, 1>(m[i], m[i + L / 2], next[2 * i + 1], std::make_index_sequence<L>());
-    }
-    for (int i = 0; i < L; ++i) m[i] = next[i];
-  }
 }
 
 // Where a step leaves the norm cursor: the sums may use the field as the strip
