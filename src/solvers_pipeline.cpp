@@ -118,21 +118,19 @@ class Lookahead final : public fast::StripGate {
     if (spins >= limit_) yielded_ = true;
     pipeline::pause(spins, limit_);
   }
+  // The norms of sweep m are in: false when this sweep must stop (m stays pending).
   bool settle_in_sweep() {
     const bool sweep_faulted = traps_.release();
-    const int m = m_;
-    m_ = 0;
     if (job_.norms.fault || sweep_faulted) {
       outcome_ = Outcome::settle_again;
-      m_ = m;
       return false;
     }
-    record(m);
-    if (stops(m)) {
+    record(m_);
+    if (stops(m_)) {
       outcome_ = Outcome::stop;
-      m_ = m;
       return false;
     }
+    m_ = 0;
     return true;
   }
 
@@ -217,6 +215,14 @@ void gauss_seidel_two_threads(Path path, double aP, double aE, double aN, int it
     run_sweeps = 0;
     warming = true;
   };
+  // A long window alone from this sweep on, which is its untimed first.
+  const auto alone_for_a_window = [&]() {
+    slow = 0;
+    prefer_two = false;
+    probing = false;
+    long_window = plan.window;
+    open_window(long_window + 1);
+  };
   // Ends two-thread work after sweep `pending`; true when its test stops the solve.
   const auto go_alone = [&]() {
     const bool stop = pending > 0 && gate.settle(pending);
@@ -254,24 +260,15 @@ void gauss_seidel_two_threads(Path path, double aP, double aE, double aN, int it
           break;
         }
         // This sweep again, alone, meeting its traps in order.
-        slow = 0;
-        prefer_two = false;
-        probing = false;
-        long_window = plan.window;
-        open_window(long_window + 1);
+        alone_for_a_window();
         alone = true;
       }
       if (!alone && slow == slow_hand_overs) {
-        // A long window alone, this sweep its untimed first.
-        slow = 0;
         if (go_alone()) {
           it = k;
           break;
         }
-        prefer_two = false;
-        probing = false;
-        long_window = plan.window;
-        open_window(long_window + 1);
+        alone_for_a_window();
       }
     }
     if (alone) {
