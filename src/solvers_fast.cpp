@@ -345,6 +345,23 @@ struct NoNextBlock {
   CALOR2D_INLINE void after() {}
 };
 
+// The block of steps t..t+L-1 of the full strip from j0, whose east values are
+// ready: its steps, then its results back into rows.
+template <int L, int V, class S, class Hook>
+CALOR2D_INLINE void one_block(const Plate& p, S& s, int j0, Index t, const Vec<L> (&east)[V][L],
+                              Vec<L> (&prev)[V], Hook& hook) {
+  constexpr int W = L * V;
+  const Index Nx = p.Nx, stride = Nx - 1;
+  double* const q = p.T + static_cast<Index>(j0 - 1) * Nx + 2 + t;
+  Vec<L> top, bottom, out[V][L];
+  load<L>(q + (W - 1) * stride + Nx, top);
+  load<L>(q - Nx, bottom);
+  // Stores of this block come at its end, so its sums see the field after step t-1.
+  block_steps<L, V>(east, top, bottom, prev, out, p.aP, p.aE, p.aN, p, s, SumsFront{j0, W, t - 1}, hook,
+                    std::make_index_sequence<L>());
+  store_block<L, V>(q, stride, out);
+}
+
 // Steps [from, to) of a strip, one node at a time. Lane r's node at step t is
 // k = K0 + t + r*(Nx-1): column t-r of row j0+r.
 template <int L, class S>
@@ -397,37 +414,24 @@ CALOR2D_INLINE bool strip(const Plate& p, S& s, int j0, int h) {
   // nodes of its row, and its results L consecutive nodes too, so they move as
   // whole vectors turned by a transpose.
   Index t = W;
+  Vec<L> east[V][L];
   if (t + 2 * L > n) {
     // One block at most: nothing to prepare beside it.
-    for (; t + L <= n; t += L) {
-      double* const q = T + K0 + t;
-      Vec<L> east[V][L], out[V][L];
+    if (t + L <= n) {
 #pragma GCC unroll 32
-      for (int v = 0; v < V; ++v) east_of<L, V>(q, stride, v, east[v]);
-      Vec<L> top, bottom;
-      load<L>(q + (W - 1) * stride + Nx, top);
-      load<L>(q - Nx, bottom);
+      for (int v = 0; v < V; ++v) east_of<L, V>(T + K0 + t, stride, v, east[v]);
       NoNextBlock hook;
-      block_steps<L, V>(east, top, bottom, prev, out, aP, aE, aN, p, s, SumsFront{j0, h, t - 1}, hook,
-                        std::make_index_sequence<L>());
-      store_block<L, V>(q, stride, out);
+      one_block<L, V>(p, s, j0, t, east, prev, hook);
+      t += L;
     }
   } else {
-    Vec<L> east[V][L];
 #pragma GCC unroll 32
     for (int v = 0; v < V; ++v) east_of<L, V>(T + K0 + t, stride, v, east[v]);
     for (;;) {
-      double* const q = T + K0 + t;
       const bool more = t + 2 * L <= n;
-      Vec<L> out[V][L], next[V][L];
-      Vec<L> top, bottom;
-      load<L>(q + (W - 1) * stride + Nx, top);
-      load<L>(q - Nx, bottom);
-      NextEast<L, V> hook{more ? q + L : q, stride, next};
-      // Stores of this block come at its end, so its sums see the field after step t-1.
-      block_steps<L, V>(east, top, bottom, prev, out, aP, aE, aN, p, s, SumsFront{j0, h, t - 1}, hook,
-                        std::make_index_sequence<L>());
-      store_block<L, V>(q, stride, out);
+      Vec<L> next[V][L];
+      NextEast<L, V> hook{T + K0 + t + (more ? L : 0), stride, next};
+      one_block<L, V>(p, s, j0, t, east, prev, hook);
       t += L;
       if (!more) break;
 #pragma GCC unroll 32
