@@ -40,9 +40,12 @@ namespace {
 
 using Index = std::ptrdiff_t;
 
-using lanes::Bits;
 using lanes::broadcast;
 using lanes::load;
+using lanes::magnitude;
+using lanes::neighbours;
+using lanes::residual;
+using lanes::residuals;
 using lanes::transpose;
 using lanes::Vec;
 using lanes::window;
@@ -52,15 +55,6 @@ struct Plate {
   int Nx, Ny;
   double* T;
 };
-
-// Steps 1-5 of the residual, shared with the update.
-CALOR2D_INLINE double neighbours(const double* T, Index Nx, double aE, double aN, Index k) {
-  const double a = T[k + Nx] + T[k - Nx];
-  const double b = a * aN;
-  const double c = T[k + 1] + T[k - 1];
-  const double d = c * aE;
-  return b + d;
-}
 
 constexpr int staged_max = 256;
 
@@ -99,33 +93,18 @@ CALOR2D_INLINE void stage_nodes(const Plate& p, Sums<L>& s, Index k, Index count
   const double* T = p.T;
   const Index Nx = p.Nx;
   const double aP = p.aP, aE = p.aE, aN = p.aN;
-  Bits<L> magnitude;
-  for (int l = 0; l < L; ++l) magnitude[l] = 0x7fffffffffffffffULL;
   int m = 0;
   for (; m + L <= count; m += L) {
-    const double* c = T + k + m;
-    Vec<L> tn, ts, te, tw, tc;
-    load<L>(c + Nx, tn);
-    load<L>(c - Nx, ts);
-    load<L>(c + 1, te);
-    load<L>(c - 1, tw);
-    load<L>(c, tc);
-    const Vec<L> a = tn + ts;
-    const Vec<L> b = a * aN;
-    const Vec<L> cc = te + tw;
-    const Vec<L> d = cc * aE;
-    const Vec<L> e = b + d;
-    const Vec<L> f = tc * aP;
-    const Vec<L> r = e - f;
-    const Vec<L> ar = reinterpret_cast<Vec<L>>(reinterpret_cast<Bits<L>>(r) & magnitude);
+    Vec<L> r, ar;
+    residuals<L>(T + k + m, Nx, aP, aE, aN, r);
+    magnitude<L>(r, ar);
     const Vec<L> sq = r * r;
     s.vinf = ar > s.vinf ? ar : s.vinf;
     std::memcpy(s.abs_r + m, &ar, sizeof ar);
     std::memcpy(s.sq_r + m, &sq, sizeof sq);
   }
   for (; m < count; ++m) {
-    const Index n = k + m;
-    const double r = neighbours(T, Nx, aE, aN, n) - T[n] * aP;
+    const double r = residual(T, Nx, aP, aE, aN, k + m);
     const double ar = std::fabs(r);
     s.abs_r[m] = ar;
     s.sq_r[m] = r * r;

@@ -70,13 +70,10 @@ V wait_until(const std::atomic<V>& a, V target, V stop, long spin_limit) {
 // ---------------------------------------------------------------------------
 // The helper's sums
 
-using lanes::Lanes;
-
 template <int L>
 struct Sums {
-  using Vec = typename Lanes<L>::real;
   double l1 = 0.0, l2 = 0.0, linf = 0.0;
-  Vec vinf = {};  // lane maxima, merged into linf at the end
+  lanes::Vec<L> vinf = {};  // lane maxima, merged into linf at the end
 };
 
 // Residuals of `count` consecutive nodes of one row from node k, added in order.
@@ -84,31 +81,16 @@ struct Sums {
 // worked out well ahead of the two chains of additions.
 template <int L>
 CALOR2D_INLINE void add_nodes(const Job& job, Sums<L>& s, Index k, Index count) {
-  using Vec = typename Lanes<L>::real;
-  using Bits = typename Lanes<L>::bits;
+  using Vec = lanes::Vec<L>;
   const double* const T = job.T;
   const Index Nx = job.Nx;
   const double aP = job.aP, aE = job.aE, aN = job.aN;
-  Bits magnitude;
-  for (int l = 0; l < L; ++l) magnitude[l] = 0x7fffffffffffffffULL;
   double l1 = s.l1, l2 = s.l2;
   Index m = 0;
   for (; m + L <= count; m += L) {
-    const double* c = T + k + m;
-    Vec tn, ts, te, tw, tc;
-    std::memcpy(&tn, c + Nx, sizeof tn);
-    std::memcpy(&ts, c - Nx, sizeof ts);
-    std::memcpy(&te, c + 1, sizeof te);
-    std::memcpy(&tw, c - 1, sizeof tw);
-    std::memcpy(&tc, c, sizeof tc);
-    const Vec a = tn + ts;
-    const Vec b = a * aN;
-    const Vec cc = te + tw;
-    const Vec d = cc * aE;
-    const Vec e = b + d;
-    const Vec f = tc * aP;
-    const Vec r = e - f;
-    const Vec ar = reinterpret_cast<Vec>(reinterpret_cast<Bits>(r) & magnitude);
+    Vec r, ar;
+    lanes::residuals<L>(T + k + m, Nx, aP, aE, aN, r);
+    lanes::magnitude<L>(r, ar);
     const Vec sq = r * r;
     s.vinf = ar > s.vinf ? ar : s.vinf;
 #pragma GCC unroll 8
@@ -118,12 +100,7 @@ CALOR2D_INLINE void add_nodes(const Job& job, Sums<L>& s, Index k, Index count) 
     }
   }
   for (; m < count; ++m) {
-    const Index n = k + m;
-    const double a = T[n + Nx] + T[n - Nx];
-    const double b = a * aN;
-    const double c = T[n + 1] + T[n - 1];
-    const double d = c * aE;
-    const double r = (b + d) - T[n] * aP;
+    const double r = lanes::residual(T, Nx, aP, aE, aN, k + m);
     const double ar = std::fabs(r);
     l1 = l1 + ar;
     l2 = l2 + r * r;

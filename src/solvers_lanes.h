@@ -1,5 +1,6 @@
 // Vector lanes shared by the fast solver's sweep and the two-thread sums: the
-// types, and the shuffles the sweep's skewed wavefront is made of.
+// types, the shuffles the sweep's skewed wavefront is made of, and the residual
+// both the sweep's own norms and the helper's compute.
 #pragma once
 
 #include <cstddef>
@@ -71,6 +72,49 @@ CALOR2D_LANES_INLINE void transpose(Vec<L> (&m)[L]) {
     }
     for (int i = 0; i < L; ++i) m[i] = next[i];
   }
+}
+
+// Steps 1-5 of the residual of node n, shared with the update:
+// (north + south) * aN + (east + west) * aE.
+CALOR2D_LANES_INLINE double neighbours(const double* T, std::ptrdiff_t Nx, double aE, double aN, std::ptrdiff_t n) {
+  const double a = T[n + Nx] + T[n - Nx];
+  const double b = a * aN;
+  const double c = T[n + 1] + T[n - 1];
+  const double d = c * aE;
+  return b + d;
+}
+
+// The residual of node n, with the reference's operations in its order.
+CALOR2D_LANES_INLINE double residual(const double* T, std::ptrdiff_t Nx, double aP, double aE, double aN,
+                                     std::ptrdiff_t n) {
+  return neighbours(T, Nx, aE, aN, n) - T[n] * aP;
+}
+
+// The same for the L nodes from c on, lane by lane. (Vectors go out through
+// references: returned by value, their ABI would differ between instruction sets.)
+template <int L>
+CALOR2D_LANES_INLINE void residuals(const double* c, std::ptrdiff_t Nx, double aP, double aE, double aN, Vec<L>& r) {
+  Vec<L> tn, ts, te, tw, tc;
+  load<L>(c + Nx, tn);
+  load<L>(c - Nx, ts);
+  load<L>(c + 1, te);
+  load<L>(c - 1, tw);
+  load<L>(c, tc);
+  const Vec<L> a = tn + ts;
+  const Vec<L> b = a * aN;
+  const Vec<L> cc = te + tw;
+  const Vec<L> d = cc * aE;
+  const Vec<L> e = b + d;
+  const Vec<L> f = tc * aP;
+  r = e - f;
+}
+
+// |v| lane by lane: the sign bit cleared, as fabs does.
+template <int L>
+CALOR2D_LANES_INLINE void magnitude(const Vec<L>& v, Vec<L>& out) {
+  Bits<L> mask;
+  for (int l = 0; l < L; ++l) mask[l] = 0x7fffffffffffffffULL;
+  out = reinterpret_cast<Vec<L>>(reinterpret_cast<Bits<L>>(v) & mask);
 }
 
 #undef CALOR2D_LANES_INLINE
