@@ -7,6 +7,7 @@
 #include <cfloat>
 #include <cmath>
 #include <cstring>
+#include <functional>
 #include <random>
 #include <string>
 #include <thread>
@@ -154,6 +155,25 @@ void expect_identical(const Plate& p, int itmax, double tol, Variant variant) {
   expect_same(got, want);
 }
 
+// Runs solve(true), the reference, and solve(false) each in a child process with
+// the traps armed: both must end the same way, the reference on a fault of the
+// given kind.
+void expect_same_fault(const std::function<void(bool reference)>& solve, const std::string& kind) {
+  const auto armed = [&solve](bool reference) {
+    return testsupport::run_forked([&solve, reference] {
+      rt::enable_fp_traps();
+      solve(reference);
+      std::_Exit(0);
+    });
+  };
+  const auto want = armed(true);
+  const auto got = armed(false);
+  EXPECT_NE(want.err.find("floating-point error: " + kind), std::string::npos) << want.err;
+  EXPECT_EQ(got.status, want.status);
+  EXPECT_EQ(got.out, want.out);
+  EXPECT_EQ(got.err, want.err);
+}
+
 class FastSolver : public testing::TestWithParam<Variant> {
  protected:
   void SetUp() override {
@@ -251,19 +271,8 @@ TEST_P(FastSolver, GridWithoutInteriorNodesFailsLikeTheReference) {
   const Variant path = GetParam();
   for (const auto& side : {std::pair{2, 5}, std::pair{7, 2}, std::pair{2, 2}, std::pair{1, 6}}) {
     Plate p = program_plate(1.0, 1.0, side.first, side.second);
-    const auto solve_with_traps = [&p, path](bool reference) {
-      return testsupport::run_forked([&p, path, reference] {
-        rt::enable_fp_traps();
-        run(p, 5, 1e-6, path, reference);
-      });
-    };
-    const auto want = solve_with_traps(true);
-    const auto got = solve_with_traps(false);
     SCOPED_TRACE(testing::Message() << side.first << "x" << side.second);
-    EXPECT_NE(want.err.find("floating-point error: invalid"), std::string::npos) << want.err;
-    EXPECT_EQ(got.status, want.status);
-    EXPECT_EQ(got.out, want.out);
-    EXPECT_EQ(got.err, want.err);
+    expect_same_fault([&p, path](bool reference) { run(p, 5, 1e-6, path, reference); }, "invalid");
   }
 }
 
@@ -274,18 +283,7 @@ TEST_P(FastSolver, OverflowInTheNormsTrapsLikeTheReference) {
   for (double& v : p.T) v *= 1e160;
   set_initial_norms(p);
   const Variant variant = GetParam();
-  const auto solve_with_traps = [&p, variant](bool reference) {
-    return testsupport::run_forked([&p, variant, reference] {
-      rt::enable_fp_traps();
-      run(p, 6, -1.0, variant, reference);
-      std::_Exit(0);
-    });
-  };
-  const auto want = solve_with_traps(true);
-  const auto got = solve_with_traps(false);
-  EXPECT_NE(want.err.find("floating-point error: overflow"), std::string::npos) << want.err;
-  EXPECT_EQ(got.status, want.status);
-  EXPECT_EQ(got.err, want.err);
+  expect_same_fault([&p, variant](bool reference) { run(p, 6, -1.0, variant, reference); }, "overflow");
   // Unarmed, both carry on with the same infinities.
   expect_identical(p, 6, -1.0, variant);
 }
@@ -413,18 +411,7 @@ TEST(TwoThreadSolver, GrowingFieldMeetsTheReferencesFaultsInOrder) {
     }
     return r;
   };
-  const auto armed = [&solve](bool reference) {
-    return testsupport::run_forked([&solve, reference] {
-      rt::enable_fp_traps();
-      solve(reference);
-      std::_Exit(0);
-    });
-  };
-  const auto want_armed = armed(true);
-  const auto got_armed = armed(false);
-  EXPECT_NE(want_armed.err.find("floating-point error: overflow"), std::string::npos) << want_armed.err;
-  EXPECT_EQ(got_armed.status, want_armed.status);
-  EXPECT_EQ(got_armed.err, want_armed.err);
+  expect_same_fault([&solve](bool reference) { solve(reference); }, "overflow");
   const Result want = solve(true);
   EXPECT_TRUE(std::isinf(want.L2[60]) && std::isfinite(want.L1[60]) && want.it > 100 && want.it < 400)
       << "L2 overflows long before the solve stops";
