@@ -19,6 +19,10 @@ namespace {
 
 constexpr char case_name[] = "entrada_geral.ent";
 
+// The case file as it was read, so a report that lands on it is caught however it was named.
+rt::plat::FileId case_id;
+bool case_id_known = false;
+
 // The report's formats, as the formatter walks them. Texts are Windows-1252.
 constexpr char F1[] =
     "('Difus\xE3" "o de Calor 2DP em Placa Plana sem Gera\xE7" "\xE3" "o de Calor',2/,"
@@ -70,10 +74,8 @@ constexpr char F9[] =
   rt::terminate_run(1);
 }
 
-std::string name_without_trailing_blanks() {
-  int n = out_name_len;
-  while (n > 0 && out_name[n - 1] == ' ') --n;
-  return std::string(out_name, static_cast<std::size_t>(n));
+[[noreturn]] void refuse_case_overwrite(const std::string& name) {
+  refuse("out_name = '" + name + "' designa o mesmo arquivo que " + case_name + "; escolha outro nome");
 }
 
 // Values the run could not survive are refused before anything else happens.
@@ -89,12 +91,10 @@ void check_case() {
   if (nodes > INT32_MAX) {
     refuse("Nx*Ny = " + std::to_string(nodes) + " excede o maior inteiro de 32 bits (2147483647)");
   }
-  // Writing the report over the case file would destroy the user's input.
-  std::string name = name_without_trailing_blanks();
-  std::string::size_type b = name.find_first_not_of(' ');
-  if (b != std::string::npos && rt::plat::same_file(name.substr(b), case_name)) {
-    refuse("out_name = '" + name.substr(b) + "' designa o mesmo arquivo que " + case_name + "; escolha outro nome");
-  }
+  // Writing the report over the case file would destroy the user's input. A blank
+  // name is only known when the report is opened; write_report checks it there.
+  std::string name = rt::unit_file_name(out_name, out_name_len);
+  if (!name.empty() && rt::plat::same_file(name, case_name)) refuse_case_overwrite(name);
 }
 
 void history_line(std::int64_t k) {
@@ -130,6 +130,10 @@ void read_case() {
 
 void read_values() {
   rt::open_unit(1, case_name, 17);
+  if (const rt::unit_record* u = rt::find_unit(1)) {
+    case_id_known = u->has_id;
+    case_id = u->id;
+  }
   rt::list_read_begin(1); rt::list_read_char(out_name, out_name_len); rt::list_read_end();
   rt::list_read_begin(1); rt::list_read_real8(&Lx); rt::list_read_end();
   rt::list_read_begin(1); rt::list_read_real8(&Ly); rt::list_read_end();
@@ -144,6 +148,10 @@ void read_values() {
 
 void write_report() {
   rt::open_unit(1, out_name, out_name_len);
+  // Opening cuts nothing; only the first write would. So the case file is still whole here.
+  if (const rt::unit_record* u = rt::find_unit(1); case_id_known && u->has_id && u->id == case_id) {
+    refuse_case_overwrite(u->name);
+  }
 
   rt::write_begin(1, F1);
   rt::write_real8(Lx);

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 
 #include <string>
+#include <vector>
 
 #include "support.h"
 
@@ -104,6 +105,7 @@ TEST(Program, ValuesTheRunCannotSurviveAreRefusedBeforeAnythingElse) {
   struct Case {
     std::string text;
     std::string message;
+    std::vector<std::string> args = {};
   } cases[] = {
       {case_file("r.txt", "1.0", "1.0", 21, 21, 0, "1e-8", 2, 10), "itmax = 0, mas deve ser pelo menos 1"},
       {case_file("r.txt", "1.0", "1.0", 21, 21, 10, "1e-8", 2, 0), "hist_step = 0, mas deve ser pelo menos 1"},
@@ -115,11 +117,18 @@ TEST(Program, ValuesTheRunCannotSurviveAreRefusedBeforeAnythingElse) {
        "out_name = 'entrada_geral.ent' designa o mesmo arquivo que entrada_geral.ent; escolha outro nome"},
       {case_file("./entrada_geral.ent", "1.0", "1.0", 5, 5, 10, "1e-8", 2, 10),
        "out_name = './entrada_geral.ent' designa o mesmo arquivo que entrada_geral.ent; escolha outro nome"},
+      // The name the open would use: cut at a NUL, blanks trimmed.
+      {case_file(std::string("entrada_geral.ent \0x", 20), "1.0", "1.0", 5, 5, 10, "1e-8", 2, 10),
+       "out_name = 'entrada_geral.ent' designa o mesmo arquivo que entrada_geral.ent; escolha outro nome"},
+      // A blank name takes the command line's argument when the report is opened.
+      {case_file(" ", "1.0", "1.0", 5, 5, 10, "1e-8", 2, 10),
+       "out_name = 'entrada_geral.ent' designa o mesmo arquivo que entrada_geral.ent; escolha outro nome",
+       {"entrada_geral.ent"}},
   };
   for (const Case& c : cases) {
     TempDir dir;
     write_file(dir.file("entrada_geral.ent"), c.text);
-    testsupport::RunResult r = run_calor2d(dir.path());
+    testsupport::RunResult r = run_calor2d(dir.path(), c.args);
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, "");
     EXPECT_EQ(r.err, "entrada_geral.ent: " + c.message + "\r\n");

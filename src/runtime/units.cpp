@@ -188,9 +188,13 @@ void set_arguments(int argc, char** argv) {
   next_argument = 1;
 }
 
+std::string unit_file_name(const char* name, int len) {
+  return trimmed(name, len < 0 ? 0 : static_cast<std::size_t>(len), max_name_len);
+}
+
 int open_unit(int unit, const char* name, int len) {
   if (unit < -32767 || unit > 32767) return 6314;
-  std::string n = trimmed(name, len < 0 ? 0 : static_cast<std::size_t>(len), max_name_len);
+  std::string n = unit_file_name(name, len);
   if (n.empty()) n = name_from_user(unit);
   if (Slot* s = find_slot(unit)) {
     if (s->rec->name == n) return 0;  // same file: nothing of ours to change

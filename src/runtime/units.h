@@ -52,6 +52,8 @@ struct unit_record {
 // else asks on the console. Returns 0, or 6314 without a report for a unit number
 // outside -32767..32767.
 int open_unit(int unit, const char* name, int len);
+// The name open_unit would use for `name` (count `len`), before the blank-name rule.
+std::string unit_file_name(const char* name, int len);
 // Disconnects `unit`, writing pending bytes; not connected is no error.
 void close_unit(int unit);
 // The connected unit, or nullptr.
