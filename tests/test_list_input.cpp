@@ -154,11 +154,13 @@ TEST(ListInput, TextIsCutToTheItemAndQuotedTextKeepsSeparators) {
 }
 
 TEST(ListInput, NullValuesLeaveTheItemUnchanged) {
-  Reader r(",\n/\n''\n2*\n");
+  Reader r(",\n/\n''\n2*\n7\n8\n");
   EXPECT_EQ(r.integer(11), 11);
   EXPECT_EQ(r.real(2.5), 2.5);
   EXPECT_EQ(r.text(5), "?????");
   EXPECT_EQ(r.integer(12), 12);
+  // That null ended with no byte of its record, so the statement's end passes over 7.
+  EXPECT_EQ(r.integer(), 8);
 }
 
 TEST(ListInput, RepeatCountsServeSeveralItemsOfOneStatement) {

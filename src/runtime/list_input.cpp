@@ -96,7 +96,8 @@ bool scan_value() {
         continue;  // leading blanks, empty records
       }
       st.separator = ' ';
-      st.ended_by_record_end = record_end;
+      // A null after "r*" at the record end leaves the statement end to skip a record.
+      st.ended_by_record_end = record_end && !st.token.empty();
       break;
     }
     if (c == ',') {
