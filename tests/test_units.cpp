@@ -1,7 +1,9 @@
 // Unit files: open with status UNKNOWN, the cut at the first write, buffering, and open failures.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <string>
 
@@ -186,6 +188,29 @@ TEST(Units, FullDeviceEndsTheRunAtTheFlushWithItsName) {
   });
   EXPECT_EQ(r.status, 1);
   EXPECT_TRUE(starts_with(r.err, error_head(6422, "CLOSE", "/dev/full"))) << r.err;
+}
+
+TEST(Units, EveryFailedWriteEndsTheRunWithItsNumber) {
+  if (testsupport::windows()) GTEST_SKIP() << "/dev/full and descriptor swaps are POSIX facilities";
+  // Left open: the normal end of the run still writes the bytes, and reports that it could not.
+  testsupport::RunResult at_exit = testsupport::run_forked([] {
+    open_path(1, "/dev/full");
+    write_text(1, "x\r\n");
+  });
+  EXPECT_EQ(at_exit.status, 1);
+  EXPECT_TRUE(starts_with(at_exit.err, error_head(6422, "CLOSE", "/dev/full"))) << at_exit.err;
+
+  // Neither a full disk nor a refusal: the write fails for a reason of its own.
+  TempDir dir;
+  std::string out = dir.file("r.txt");
+  testsupport::RunResult other = testsupport::run_forked([&] {
+    open_path(1, out);
+    write_text(1, "x\r\n");
+    ::dup2(::open("/dev/null", O_RDONLY), static_cast<int>(rt::find_unit(1)->handle.h));
+    write_text(1, std::string(1500, 'y'));
+  });
+  EXPECT_EQ(other.status, 1);
+  EXPECT_EQ(other.err, error_head(6423, "WRITE", out) + "system write error\r\n");
 }
 
 TEST(Units, PendingBytesAreWrittenWhenAnErrorEndsTheRun) {

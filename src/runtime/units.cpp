@@ -281,6 +281,12 @@ void flush_buffer(unit_record& u, Statement st) {
   std::size_t n = static_cast<std::size_t>(u.position);
   long written = plat::write_file(u.console ? plat::std_output() : u.handle, u.buffer, n, err);
   if (written != static_cast<long>(n)) {
+    // What did reach the file leaves the buffer, so the exit's last flush cannot write it twice.
+    if (written > 0) {
+      std::memmove(u.buffer, u.buffer + written, n - static_cast<std::size_t>(written));
+      u.position -= static_cast<std::int32_t>(written);
+      u.file_offset += written;
+    }
     // Nothing of a failed write passes silently: a truncated report never ends a run with status 0.
     Erro e = write_error(err == plat::OsError::none ? plat::OsError::disk_full : err);
     u.last_error = erro_number(e);
