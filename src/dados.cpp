@@ -213,7 +213,8 @@ void write_report() {
   std::string command = "notepad ";
   std::string quoted;
   bool plain = shown.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789._-/+,:@=") ==
-               std::string::npos;
+                   std::string::npos &&
+               shown.front() != '-' && shown.front() != '+';  // not an option to the editor
   if (plain) {
     command += shown;
   } else if (rt::plat::quote_argument(shown, quoted)) {

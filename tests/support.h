@@ -59,6 +59,10 @@ RunResult run_as_nobody(const std::string& dir);
 // The calor2d binary run in `dir` with its address space limited to `bytes`.
 RunResult run_with_memory_limit(const std::string& dir, unsigned long long bytes);
 
+// The calor2d binary run in `dir` with the size of any file it writes limited to
+// `bytes` (POSIX only).
+RunResult run_with_file_size_limit(const std::string& dir, unsigned long long bytes);
+
 // A case file with the nine values in order, one per record (LF line ends).
 std::string case_file(const std::string& out_name, const std::string& Lx, const std::string& Ly, int Nx, int Ny,
                       int itmax, const std::string& tol, int sol_mode, int hist_step);

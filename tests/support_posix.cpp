@@ -59,8 +59,13 @@ RunResult collect(int out_fd, int err_fd, pid_t pid) {
   return r;
 }
 
+struct Limits {
+  unsigned long long memory = 0;     // address space
+  unsigned long long file_size = 0;  // any file written
+};
+
 RunResult spawn(const std::string& dir, const std::string& exe, const std::vector<std::string>& args,
-                const std::vector<std::string>& env, bool as_nobody, unsigned long long memory_limit = 0) {
+                const std::vector<std::string>& env, bool as_nobody, Limits limits = {}) {
   int out_pipe[2], err_pipe[2];
   if (pipe(out_pipe) != 0 || pipe(err_pipe) != 0) throw std::runtime_error("pipe failed");
 
@@ -79,9 +84,13 @@ RunResult spawn(const std::string& dir, const std::string& exe, const std::vecto
   if (pid < 0) throw std::runtime_error("fork failed");
   if (pid == 0) {
     if (as_nobody && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(126);
-    if (memory_limit != 0) {
-      rlimit lim{memory_limit, memory_limit};
+    if (limits.memory != 0) {
+      rlimit lim{limits.memory, limits.memory};
       if (setrlimit(RLIMIT_AS, &lim) != 0) _exit(125);
+    }
+    if (limits.file_size != 0) {
+      rlimit lim{limits.file_size, limits.file_size};
+      if (setrlimit(RLIMIT_FSIZE, &lim) != 0) _exit(125);
     }
     if (chdir(dir.c_str()) != 0) _exit(127);
     close(0);  // standard input closed, as in a batch run
@@ -114,7 +123,11 @@ RunResult run_in(const std::string& dir, const std::string& exe, const std::vect
 RunResult run_as_nobody(const std::string& dir) { return spawn(dir, CALOR2D_EXE, {}, {}, true); }
 
 RunResult run_with_memory_limit(const std::string& dir, unsigned long long bytes) {
-  return spawn(dir, CALOR2D_EXE, {}, {}, false, bytes);
+  return spawn(dir, CALOR2D_EXE, {}, {}, false, Limits{bytes, 0});
+}
+
+RunResult run_with_file_size_limit(const std::string& dir, unsigned long long bytes) {
+  return spawn(dir, CALOR2D_EXE, {}, {}, false, Limits{0, bytes});
 }
 
 RunResult run_forked(const std::function<void()>& fn) {

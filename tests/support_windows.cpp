@@ -237,6 +237,10 @@ RunResult run_in(const std::string& dir, const std::string& exe, const std::vect
 // Windows has no superuser that ignores a read-only attribute.
 RunResult run_as_nobody(const std::string& dir) { return run_calor2d(dir); }
 
+RunResult run_with_file_size_limit(const std::string&, unsigned long long) {
+  throw std::runtime_error("no file-size limit for a process on Windows");
+}
+
 RunResult run_with_memory_limit(const std::string& dir, unsigned long long bytes) {
   // A job object caps the memory the process may commit.
   HANDLE job = ::CreateJobObjectA(nullptr, nullptr);

@@ -33,6 +33,20 @@ TEST(ReportFaults, FullDeviceEndsWithDiskFullAndTheReportName) {
   EXPECT_NE(r.err.find("(/dev/full)\r\n- "), std::string::npos) << r.err;
 }
 
+TEST(ReportFaults, FileSizeLimitEndsLikeAFullDiskWithEveryByteThatFitted) {
+  if (testsupport::windows()) GTEST_SKIP() << "a file-size limit is a POSIX resource limit";
+  TempDir whole, limited;
+  std::string text = case_file("r.txt", "1.0", "1.0", 9, 9, 20, "1e-8", 1, 5);
+  write_file(whole.file("entrada_geral.ent"), text);
+  write_file(limited.file("entrada_geral.ent"), text);
+  ASSERT_EQ(run_calor2d(whole.path()).status, 0);
+  // Not a whole number of buffers: the last write is cut short by the limit.
+  testsupport::RunResult r = testsupport::run_with_file_size_limit(limited.path(), 4600);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(starts_with(r.err, testsupport::io_error_text('F', 6422, "WRITE", "r.txt"))) << r.err;
+  EXPECT_EQ(read_file(limited.file("r.txt")), read_file(whole.file("r.txt")).substr(0, 4600));
+}
+
 TEST(ReportFaults, UnopenableReportNamesEndWithTheOpenError) {
   TempDir dir;
   ::mkdir(dir.file("pasta").c_str(), 0755);

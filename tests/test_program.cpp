@@ -67,6 +67,14 @@ TEST(Program, ReportNameReachesTheEditorAsOneWordAndRunsNothing) {
   EXPECT_TRUE(testsupport::file_exists(dir.file("a b; touch pwned")));
   EXPECT_FALSE(testsupport::file_exists(dir.file("pwned")));
   EXPECT_EQ(editor.log(), "[entrada_geral.ent]\n[a b; touch pwned]\n");
+
+  // A name that looks like an option reaches the editor as a path.
+  TempDir other;
+  EditorLog options;
+  write_file(other.file("entrada_geral.ent"), case_file("+!touch pwned", "1.0", "1.0", 4, 4, 10, "0.0", 3, 10));
+  r = run_calor2d(other.path(), {}, {options.path_env()});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(options.log(), "[entrada_geral.ent]\n[./+!touch pwned]\n");
 }
 
 TEST(Program, MissingCaseFileIsCreatedEmptyAndEndsAtEndOfFile) {

@@ -1,6 +1,7 @@
 // Child processes and the process environment on POSIX.
 #include <limits.h>
 #include <sched.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -21,8 +22,18 @@ int run_command(const std::string& interpreter, std::string_view command, int& e
   std::string cmd(command);
   char* argv[] = {const_cast<char*>(interpreter.c_str()), const_cast<char*>("-c"), cmd.data(), nullptr};
   pid_t pid;
+  // The signals this process ignores are the child's own business again.
+  posix_spawnattr_t attr;
+  ::posix_spawnattr_init(&attr);
+  sigset_t defaults;
+  sigemptyset(&defaults);
+  sigaddset(&defaults, SIGPIPE);
+  sigaddset(&defaults, SIGXFSZ);
+  ::posix_spawnattr_setsigdefault(&attr, &defaults);
+  ::posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGDEF);
   // posix_spawnp searches PATH like the Windows loader does for a bare "cmd.exe".
-  int rc = ::posix_spawnp(&pid, interpreter.c_str(), nullptr, nullptr, argv, environ);
+  int rc = ::posix_spawnp(&pid, interpreter.c_str(), nullptr, &attr, argv, environ);
+  ::posix_spawnattr_destroy(&attr);
   if (rc != 0) {
     err = (rc == ENOENT || rc == ENOTDIR) ? 2 : (rc == ENOEXEC || rc == EACCES) ? 8 : 12;
     return -1;
@@ -45,6 +56,11 @@ bool quote_argument(std::string_view arg, std::string& out) {
   // literal for an overlapping copy (-Wrestrict) and the release build stops.
   static constexpr std::string_view closed_quote = "'\\''";
   out.assign(1, '\'');
+  // A name that starts like an option stays a name for whatever editor gets it.
+  if (!arg.empty() && (arg.front() == '-' || arg.front() == '+')) {
+    out.push_back('.');
+    out.push_back('/');
+  }
   for (char c : arg) {
     if (c == '\'') {
       out.append(closed_quote.begin(), closed_quote.end());
@@ -96,6 +112,11 @@ std::string get_env(const char* name) {
 void set_last_error(int err) { errno = err; }
 
 void prepare_process_environment() {
+  // A file-size limit or a reader that went away then fails the write, which the
+  // run reports, instead of killing the process with the report half written.
+  ::signal(SIGXFSZ, SIG_IGN);
+  ::signal(SIGPIPE, SIG_IGN);
+
   // The editor stand-in lives in libexec/calor2d beside bin/; it comes after the
   // user's PATH so that a real "notepad" there wins.
   char exe[PATH_MAX];
