@@ -14,7 +14,8 @@ here=$(cd "$(dirname "$0")" && pwd)
 work=$(mktemp -d)
 wineserver=$(dirname "$wine")/wineserver
 # A persistent wineserver with its output away from ours, ended on the way out.
-"$wineserver" -p </dev/null >/dev/null 2>&1
+# -p fails when a server already runs for the prefix; that one serves as well.
+"$wineserver" -p </dev/null >/dev/null 2>&1 || true
 trap '"$wineserver" -k </dev/null >/dev/null 2>&1 || true; rm -rf "$work"' EXIT
 
 case_text() {  # name Lx Ly Nx Ny itmax tol sol_mode hist_step
