@@ -25,6 +25,8 @@ struct Entry {
 };
 
 // Splits the page into entries: "## title" then fenced blocks case/setup/stderr/files.
+// Setup lines: "dir NAME", "readonly NAME", "arg TEXT" (a command-line argument),
+// "fsize BYTES" (a limit on the size of the files the run writes).
 std::vector<Entry> parse(const std::string& page) {
   std::vector<Entry> entries;
   std::istringstream in(page);
@@ -70,13 +72,20 @@ TEST(DocumentedFailures, EveryEntryEndsAsTheDocumentSays) {
     // Linux devices, and read-only files where the system lets them be written
     // (root under Wine), cannot be set up everywhere.
     bool linux_device = e.case_text.find("/dev/") != std::string::npos;
-    bool read_only = false;
-    for (const std::string& s : e.setup) read_only = read_only || s.rfind("readonly ", 0) == 0;
-    if ((linux_device && testsupport::windows()) || (read_only && !testsupport::read_only_files_hold())) continue;
+    bool read_only = false, size_limit = false;
+    for (const std::string& s : e.setup) {
+      read_only = read_only || s.rfind("readonly ", 0) == 0;
+      size_limit = size_limit || s.rfind("fsize ", 0) == 0;
+    }
+    if (((linux_device || size_limit) && testsupport::windows()) ||
+        (read_only && !testsupport::read_only_files_hold()))
+      continue;
     TempDir dir;
     ::chmod(dir.path().c_str(), 0777);
     if (e.has_case) write_file(dir.file("entrada_geral.ent"), e.case_text);
     bool as_nobody = false;
+    unsigned long long fsize = 0;
+    std::vector<std::string> args;
     std::string readonly_before;
     for (const std::string& s : e.setup) {
       std::string what = s.substr(0, s.find(' ')), name = s.substr(s.find(' ') + 1);
@@ -87,11 +96,17 @@ TEST(DocumentedFailures, EveryEntryEndsAsTheDocumentSays) {
         write_file(dir.file(name), readonly_before);
         ::chmod(dir.file(name).c_str(), 0444);
         as_nobody = geteuid() == 0;  // root would ignore the permission bits
+      } else if (what == "arg") {
+        args.push_back(name);
+      } else if (what == "fsize") {
+        fsize = std::stoull(name);
       } else {
         FAIL() << "unknown setup " << s;
       }
     }
-    testsupport::RunResult r = as_nobody ? testsupport::run_as_nobody(dir.path()) : testsupport::run_calor2d(dir.path());
+    testsupport::RunResult r = as_nobody   ? testsupport::run_as_nobody(dir.path())
+                               : fsize > 0 ? testsupport::run_with_file_size_limit(dir.path(), fsize)
+                                           : testsupport::run_calor2d(dir.path(), args);
     std::string expected;
     for (const std::string& l : e.err_lines) expected += l + "\r\n";
     EXPECT_EQ(r.status, 1);
@@ -107,6 +122,8 @@ TEST(DocumentedFailures, EveryEntryEndsAsTheDocumentSays) {
         EXPECT_EQ(read_file(path), "") << name;
       } else if (state == "unchanged") {
         EXPECT_EQ(read_file(path), name == "entrada_geral.ent" ? e.case_text : readonly_before) << name;
+      } else if (state.find(" bytes") != std::string::npos) {
+        EXPECT_EQ(read_file(path).size(), std::stoul(state)) << name;
       } else if (state.find(" records") != std::string::npos) {
         EXPECT_EQ(records(read_file(path)), std::stoul(state)) << name;
       } else {
