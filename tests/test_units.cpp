@@ -3,6 +3,9 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#if !defined(_WIN32)
+#include <sys/resource.h>
+#endif
 #include <unistd.h>
 
 #include <string>
@@ -211,6 +214,32 @@ TEST(Units, EveryFailedWriteEndsTheRunWithItsNumber) {
   });
   EXPECT_EQ(other.status, 1);
   EXPECT_EQ(other.err, error_head(6423, "WRITE", out) + "system write error\r\n");
+}
+
+TEST(Units, SystemFailuresOfReadAndOpenHaveTheirNumbers) {
+#if defined(_WIN32)
+  GTEST_SKIP() << "/proc and descriptor limits are POSIX facilities";
+#else
+  // The process's own memory at offset 0 is unmapped: the read itself fails.
+  testsupport::RunResult read = testsupport::run_forked([] {
+    open_path(1, "/proc/self/mem");
+    std::int32_t v;
+    rt::list_read_begin(1);
+    rt::list_read_int4(&v);
+  });
+  EXPECT_EQ(read.status, 1);
+  EXPECT_EQ(read.err, error_head(6500, "READ", "/proc/self/mem") + "system read error\r\n");
+
+  TempDir dir;
+  std::string name = dir.file("a.txt");
+  testsupport::RunResult open = testsupport::run_forked([&] {
+    rlimit none{3, 3};  // the standard streams only
+    ::setrlimit(RLIMIT_NOFILE, &none);
+    open_path(1, name);
+  });
+  EXPECT_EQ(open.status, 1);
+  EXPECT_EQ(open.err, error_head(6417, "OPEN", name) + "too many open files\r\n");
+#endif
 }
 
 TEST(Units, PendingBytesAreWrittenWhenAnErrorEndsTheRun) {
