@@ -143,27 +143,31 @@ TEST(HeatMap, PlateKeepsItsAspectRatioAndItsColours) {
   Relatorio rel = caso("3.0", "1.0", 31, 11, 1);
   testsupport::TempDir dir;
   graficos::Tamanho t = graficos::tamanho_mapa(rel);
-  Imagem im(gravar(dir, Formato::png, "m.png", t, [&](cairo_t* cr) { graficos::desenhar_mapa(cr, rel, Campo::numerica); }));
-  ASSERT_EQ(im.largura, t.largura);
-  ASSERT_EQ(im.altura, t.altura);
-  // The plate: the coloured run along its middle row and its middle column.
-  // Its centre has a colour of the map; find the plate by walking out from a
-  // point known to be inside it (just right of the left margin, mid-height).
-  int ymeio = -1, x0 = 110;
-  for (int y = 0; y < im.altura && ymeio < 0; ++y)
-    if (colorido(im(x0, y)) && colorido(im(x0, y + 20))) ymeio = y + 20;
-  ASSERT_GE(ymeio, 0);
-  int xa = x0, xb = x0;
-  while (xa > 0 && colorido(im(xa - 1, ymeio))) --xa;
-  while (xb + 1 < im.largura && colorido(im(xb + 1, ymeio))) ++xb;
-  int xm = (xa + xb) / 2, ya = ymeio, yb = ymeio;
-  while (ya > 0 && colorido(im(xm, ya - 1))) --ya;
-  while (yb + 1 < im.altura && colorido(im(xm, yb + 1))) ++yb;
-  double largura = xb - xa + 1, altura = yb - ya + 1;
-  EXPECT_NEAR(largura / altura, 3.0, 0.06) << largura << " x " << altura;
-  // Top middle holds the hot edge (T = 1, the top of the scale), the bottom the cold one.
-  EXPECT_LT(distancia(im(xm, ya + 1), graficos::mapa_sequencial(1.0)), 40);
-  EXPECT_LT(distancia(im(xm, yb - 1), graficos::mapa_sequencial(0.0)), 40);
+  // Both temperature fields: the same plate, hot along the middle of the top edge
+  // (T = 1, the top of the scale) and cold along the bottom.
+  for (Campo campo : {Campo::numerica, Campo::analitica}) {
+    SCOPED_TRACE(campo == Campo::numerica ? "numerica" : "analitica");
+    Imagem im(gravar(dir, Formato::png, "m.png", t, [&](cairo_t* cr) { graficos::desenhar_mapa(cr, rel, campo); }));
+    ASSERT_EQ(im.largura, t.largura);
+    ASSERT_EQ(im.altura, t.altura);
+    // The plate: the coloured run along its middle row and its middle column.
+    // Its centre has a colour of the map; find the plate by walking out from a
+    // point known to be inside it (just right of the left margin, mid-height).
+    int ymeio = -1, x0 = 110;
+    for (int y = 0; y + 20 < im.altura && ymeio < 0; ++y)
+      if (colorido(im(x0, y)) && colorido(im(x0, y + 20))) ymeio = y + 20;
+    ASSERT_GE(ymeio, 0);
+    int xa = x0, xb = x0;
+    while (xa > 0 && colorido(im(xa - 1, ymeio))) --xa;
+    while (xb + 1 < im.largura && colorido(im(xb + 1, ymeio))) ++xb;
+    int xm = (xa + xb) / 2, ya = ymeio, yb = ymeio;
+    while (ya > 0 && colorido(im(xm, ya - 1))) --ya;
+    while (yb + 1 < im.altura && colorido(im(xm, yb + 1))) ++yb;
+    double largura = xb - xa + 1, altura = yb - ya + 1;
+    EXPECT_NEAR(largura / altura, 3.0, 0.06) << largura << " x " << altura;
+    EXPECT_LT(distancia(im(xm, ya + 1), graficos::mapa_sequencial(1.0)), 40);
+    EXPECT_LT(distancia(im(xm, yb - 1), graficos::mapa_sequencial(0.0)), 40);
+  }
 }
 
 TEST(HeatMap, ErrorMapIsWhiteOnTheFixedEdges) {
