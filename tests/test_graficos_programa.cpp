@@ -2,12 +2,17 @@
 // and the files it leaves beside the report.
 #include <gtest/gtest.h>
 
+#include <cairo.h>
+
+#include <algorithm>
 #include <charconv>
+#include <cstdint>
 #include <cstdlib>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "graficos/figuras.h"
 #include "graficos/relatorio.h"
 #include "support.h"
 
@@ -41,6 +46,33 @@ double numero(const std::string& s) {
   auto r = std::from_chars(s.data(), s.data() + s.size(), v);
   EXPECT_EQ(r.ptr, s.data() + s.size()) << s;
   return v;
+}
+
+struct Png {
+  int largura = 0, altura = 0;
+  int coloridos = 0;  // in the box asked for
+};
+
+// Decodes a PNG as a viewer would and counts the pixels of the box
+// [x0, x1) x [y0, y1) that carry a colour of a curve or a map (neither white,
+// black nor grey): a figure left blank or with only its frame has none.
+Png decodificar(const std::string& caminho, int x0, int y0, int x1, int y1) {
+  Png png;
+  cairo_surface_t* s = cairo_image_surface_create_from_png(caminho.c_str());
+  if (cairo_surface_status(s) == CAIRO_STATUS_SUCCESS) {
+    png.largura = cairo_image_surface_get_width(s);
+    png.altura = cairo_image_surface_get_height(s);
+    const unsigned char* d = cairo_image_surface_get_data(s);
+    int passo = cairo_image_surface_get_stride(s);
+    for (int y = std::max(y0, 0); y < std::min(y1, png.altura); ++y)
+      for (int x = std::max(x0, 0); x < std::min(x1, png.largura); ++x) {
+        std::uint32_t c = reinterpret_cast<const std::uint32_t*>(d + y * passo)[x];
+        int r = c >> 16 & 0xFF, g = c >> 8 & 0xFF, b = c & 0xFF;
+        png.coloridos += std::max({r, g, b}) - std::min({r, g, b}) > 40;
+      }
+  }
+  cairo_surface_destroy(s);
+  return png;
 }
 
 }  // namespace
@@ -97,6 +129,25 @@ TEST(CommandLine, FullListingGivesFiguresCsvAndVtkBesideTheReport) {
   graficos::Relatorio rel;
   graficos::ErroLeitura erro;
   ASSERT_TRUE(graficos::ler_relatorio_texto(read_file(dir.file("placa.txt")), rel, erro));
+
+  // Each PNG decodes to its figure's size with colour where the data is: the
+  // curves in the left half of the history's plot box (the legend is on the
+  // right); the field all over the middle of the plate, which this 2 m x 1 m
+  // case has drawn 520 x 260 from (100, 80).
+  const struct {
+    const char* nome;
+    graficos::Tamanho t;
+    int x0, y0, x1, y1, minimo;
+  } pngs[] = {{"placa_historico.png", graficos::tamanho_historico(), 100, 75, 485, 495, 300},
+              {"placa_numerica.png", graficos::tamanho_mapa(rel), 355, 205, 365, 215, 100},
+              {"placa_analitica.png", graficos::tamanho_mapa(rel), 355, 205, 365, 215, 100},
+              {"placa_erro.png", graficos::tamanho_mapa(rel), 355, 205, 365, 215, 100}};
+  for (const auto& f : pngs) {
+    Png png = decodificar(dir.file(f.nome), f.x0, f.y0, f.x1, f.y1);
+    EXPECT_EQ(png.largura, f.t.largura) << f.nome;
+    EXPECT_EQ(png.altura, f.t.altura) << f.nome;
+    EXPECT_GE(png.coloridos, f.minimo) << f.nome;
+  }
 
   // CSV: a header and one row per node, each number the report's value exactly.
   std::vector<std::string> csv = linhas(read_file(dir.file("placa_nos.csv")));
