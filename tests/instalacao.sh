@@ -3,7 +3,7 @@
 # bundled example, as a user of the installed package would.
 # Usage: instalacao.sh CMAKE BUILD_DIR EXAMPLES_DIR WITH_GRAFICOS(0|1)
 set -eu
-cmake_cmd=$1 build=$2 examples=$3 graficos=$4
+cmake_cmd=$1 build=$(cd "$2" && pwd) examples=$3 graficos=$4
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 fail() { echo "FAIL: $*" >&2; exit 1; }
@@ -47,3 +47,33 @@ if [ "$graficos" = 1 ]; then
   done
 fi
 echo "installed programs ran the bundled example"
+
+# The Debian package, made from the same build by the cpack beside this cmake.
+cpack_cmd=$(dirname "$cmake_cmd")/cpack
+[ -x "$cpack_cmd" ] || cpack_cmd=$(command -v cpack) || cpack_cmd=
+if [ -z "$cpack_cmd" ] || ! command -v dpkg-deb >/dev/null; then
+  echo "package not checked: cpack or dpkg-deb is missing"
+  exit 0
+fi
+"$cpack_cmd" --config "$build/CPackConfig.cmake" -B "$tmp/deb" >"$tmp/cpack.log" 2>&1 ||
+  fail "cpack failed: $(tail -n 5 "$tmp/cpack.log")"
+set -- "$tmp"/deb/*.deb
+[ $# -eq 1 ] && [ -f "$1" ] || fail "cpack did not leave one .deb: $*"
+deb=$1
+dpkg-deb -c "$deb" | awk '{ print substr($1, 1, 4), $6 }' >"$tmp/conteudo"
+# Programs must stay executable in the package, not only in the install.
+programas="usr/bin/calor2d usr/libexec/calor2d/notepad" manuais=calor2d.1
+[ "$graficos" = 1 ] && programas="$programas usr/bin/calor2d-graficos" manuais="$manuais calor2d-graficos.1"
+for f in $programas; do
+  grep -qxF -- "-rwx ./$f" "$tmp/conteudo" || fail "package lacks the program $f"
+done
+for f in $manuais; do
+  grep -qxF -- "-rw- ./usr/share/man/man1/$f" "$tmp/conteudo" || fail "package lacks the manual page $f"
+done
+depende=$(dpkg-deb -f "$deb" Depends)
+case ", $depende," in
+  *", libcairo2 "* | *", libcairo2,"*) cairo=1 ;;
+  *) cairo=0 ;;
+esac
+[ "$cairo" = "$graficos" ] || fail "package depends on \"$depende\" (calor2d-graficos built: $graficos)"
+echo "package holds the programs and the manual page"
