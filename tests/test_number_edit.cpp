@@ -13,6 +13,8 @@
 #include <limits>
 #include <random>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "runtime/number_edit.h"
 
@@ -244,6 +246,74 @@ TEST_F(FastPath, AgreesOnIntegersAndDecimalMultiples) {
     // m * 10^j, exact while it fits: quotients by powers of ten that are integers.
     expect_same(small(rng) * std::pow(10.0, exp10(rng)));
   }
+}
+
+// ---- Portable 64x64-bit product --------------------------------------------------------
+// Only 32-bit builds multiply this way, so every build checks it here.
+
+struct Wide {
+  std::uint64_t hi, lo;
+};
+
+Wide portable_product(std::uint64_t a, std::uint64_t b) {
+  Wide w{};
+  w.lo = rt::detail::mul64_portable(a, b, w.hi);
+  return w;
+}
+
+TEST(PortableProduct, HandWorkedProducts) {
+  constexpr std::uint64_t max = std::numeric_limits<std::uint64_t>::max();
+  constexpr std::uint64_t two32 = std::uint64_t{1} << 32;
+  const struct {
+    std::uint64_t a, b;
+    Wide product;
+  } cases[] = {
+      {0, max, {0, 0}},
+      {1, max, {0, max}},
+      {max, max, {max - 1, 1}},                       // (2^64-1)^2 = 2^128 - 2^65 + 1
+      {two32, two32, {1, 0}},                         // carry out of the low word alone
+      {two32 + 1, two32 - 1, {0, max}},               // 2^64 - 1: no carry at all
+      {two32 - 1, two32 - 1, {0, 0xfffffffe00000001}},
+      {std::uint64_t{1} << 63, 2, {1, 0}},
+      {0xffffffff00000000, 0xffffffff00000000, {0xfffffffe00000001, 0}},
+      {0x0123456789abcdef, 0xfedcba9876543210, {0x0121fa00ad77d742, 0x2236d88fe5618cf0}},
+  };
+  for (const auto& c : cases) {
+    const Wide w = portable_product(c.a, c.b);
+    EXPECT_EQ(w.hi, c.product.hi) << std::hex << c.a << " * " << c.b;
+    EXPECT_EQ(w.lo, c.product.lo) << std::hex << c.a << " * " << c.b;
+  }
+}
+
+// Low words against the wrapping 64-bit product, high words against the
+// compiler's 128-bit product where there is one.
+TEST(PortableProduct, AgreesWithNativeProduct) {
+  std::vector<std::uint64_t> edges = {0, 1, 2, 3, 0xffffffff, 0x100000001, 0x8000000080000000, 0x7fffffff7fffffff};
+  for (int k = 1; k < 64; ++k) {
+    const std::uint64_t p = std::uint64_t{1} << k;
+    edges.insert(edges.end(), {p, p - 1, p + 1, ~p, ~(p - 1)});
+  }
+  std::mt19937_64 rng{20240611};
+  std::vector<std::pair<std::uint64_t, std::uint64_t>> pairs;
+  for (std::uint64_t a : edges)
+    for (std::uint64_t b : edges) pairs.emplace_back(a, b);
+  for (int i = 0; i < sweep; ++i) {
+    const std::uint64_t a = rng(), b = rng();
+    pairs.emplace_back(a, b);
+    pairs.emplace_back(a | 0xffffffff, b | 0xffffffff);  // all-ones halves: longest carries into `hi`
+    pairs.emplace_back(a >> (i % 64), b);
+  }
+  int failures = 0;
+  for (const auto& [a, b] : pairs) {
+    const Wide w = portable_product(a, b);
+    bool same = w.lo == a * b;
+#if defined(__SIZEOF_INT128__)
+    __extension__ const unsigned __int128 r = static_cast<unsigned __int128>(a) * b;
+    same = same && w.hi == static_cast<std::uint64_t>(r >> 64);
+#endif
+    if (!same && ++failures <= 10) ADD_FAILURE() << std::hex << a << " * " << b << " -> " << w.hi << ":" << w.lo;
+  }
+  EXPECT_EQ(failures, 0);
 }
 
 // ---- E editing ----------------------------------------------------------------------

@@ -8,6 +8,20 @@
 #include <vector>
 
 namespace rt {
+
+namespace detail {
+
+// The three partial sums of `mid` stay below 3 * 2^32, so none of them overflows.
+std::uint64_t mul64_portable(std::uint64_t a, std::uint64_t b, std::uint64_t& hi) {
+  const std::uint64_t a0 = a & 0xffffffffu, a1 = a >> 32, b0 = b & 0xffffffffu, b1 = b >> 32;
+  const std::uint64_t p00 = a0 * b0, p01 = a0 * b1, p10 = a1 * b0, p11 = a1 * b1;
+  const std::uint64_t mid = (p00 >> 32) + (p01 & 0xffffffffu) + (p10 & 0xffffffffu);
+  hi = p11 + (p01 >> 32) + (p10 >> 32) + (mid >> 32);
+  return (mid << 32) | (p00 & 0xffffffffu);
+}
+
+}  // namespace detail
+
 namespace {
 
 // ---- Bit pattern ---------------------------------------------------------------
@@ -126,13 +140,7 @@ std::uint64_t mul64(std::uint64_t a, std::uint64_t b, std::uint64_t& hi) {
   return static_cast<std::uint64_t>(r);
 }
 #else
-std::uint64_t mul64(std::uint64_t a, std::uint64_t b, std::uint64_t& hi) {
-  const std::uint64_t a0 = a & 0xffffffffu, a1 = a >> 32, b0 = b & 0xffffffffu, b1 = b >> 32;
-  const std::uint64_t p00 = a0 * b0, p01 = a0 * b1, p10 = a1 * b0, p11 = a1 * b1;
-  const std::uint64_t mid = (p00 >> 32) + (p01 & 0xffffffffu) + (p10 & 0xffffffffu);
-  hi = p11 + (p01 >> 32) + (p10 >> 32) + (mid >> 32);
-  return (mid << 32) | (p00 & 0xffffffffu);
-}
+std::uint64_t mul64(std::uint64_t a, std::uint64_t b, std::uint64_t& hi) { return detail::mul64_portable(a, b, hi); }
 #endif
 
 struct U192 {

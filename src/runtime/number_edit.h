@@ -76,4 +76,13 @@ void edit_f(char* out, int w, int d, int k, double x);
 // Iw: minus sign when negative, no leading zeros.  I10: -2147483648 -> 10 '*'.
 void edit_i(char* out, int w, std::int32_t v);
 
+namespace detail {
+
+// a * b as 128 bits from 32-bit halves: the low 64 bits returned, the high 64 in
+// `hi`. The 64x128-bit products use it where the compiler has no 128-bit integer
+// (32-bit targets); it is built everywhere so that every build can test it.
+std::uint64_t mul64_portable(std::uint64_t a, std::uint64_t b, std::uint64_t& hi);
+
+}  // namespace detail
+
 }  // namespace rt
