@@ -74,6 +74,9 @@ int fe_bits(unsigned int status) {
 
 }  // namespace
 
+// The control word is the calling thread's: threads started later begin with every
+// trap masked, so a worker that must trap sets its own (the solver's helper keeps
+// its traps held and reports through the flags instead).
 void enable_fp_traps() {
   ::AddVectoredExceptionHandler(1, on_exception);
   _clearfp();  // a flag left set would fire at the next instruction of the x87 unit
