@@ -567,9 +567,7 @@ void gauss_seidel_on(Path path, double aP, double aE, double aN, int itmax, doub
   it = itmax;
   for (int k = 2; k <= itmax; ++k) {
     sweep_with_norms(path, aP, aE, aN, Nx, Ny, T, L1[k], L2[k], Linf[k]);
-    // Same test as the reference, so a grid without interior nodes meets 0/0 here.
-    const double q = L1[k] / L1[0];
-    if (!(q > tol)) {
+    if (converged(L1, k, tol)) {
       it = k;
       break;
     }

@@ -18,6 +18,13 @@ bool supported(Path path);
 Path best_path();
 const char* name(Path path);
 
+// The reference's stopping test after sweep k (k >= 2): the ratio to the first
+// residual is no longer above tol. A grid without interior nodes meets 0/0 here.
+inline bool converged(const double* L1, int k, double tol) {
+  const double q = L1[k] / L1[0];
+  return !(q > tol);
+}
+
 // gauss_seidel on the given path, which must be supported.
 void gauss_seidel_on(Path path, double aP, double aE, double aN, int itmax, double tol, int Nx, int Ny,
                      double* L1, double* L2, double* Linf, int& it, double* T);

@@ -148,11 +148,7 @@ class Lookahead final : public fast::StripGate {
   }
 
   // The reference's test, in this thread: none after sweep 1.
-  bool stops(int m) const {
-    if (m < 2) return false;
-    const double q = L1_[m] / L1_[0];
-    return !(q > tol_);
-  }
+  bool stops(int m) const { return m >= 2 && fast::converged(L1_, m, tol_); }
 
   double* row(int j) const { return T_ + static_cast<Index>(j - 1) * job_.Nx + 2; }
   double* kept_row(int j) { return kept_.data() + static_cast<Index>(j - 2) * (job_.Nx - 2); }
@@ -274,12 +270,9 @@ void gauss_seidel_two_threads(Path path, double aP, double aE, double aN, int it
     if (alone) {
       fast::sweep_with_norms(path, aP, aE, aN, Nx, Ny, T, L1[k], L2[k], Linf[k]);
       // The reference's test, in this thread: no test after sweep 1.
-      if (k >= 2) {
-        const double q = L1[k] / L1[0];
-        if (!(q > tol)) {
-          it = k;
-          break;
-        }
+      if (k >= 2 && fast::converged(L1, k, tol)) {
+        it = k;
+        break;
       }
     }
     if (k == itmax) {
