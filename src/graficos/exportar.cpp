@@ -50,6 +50,23 @@ bool escrever_csv(const Relatorio& rel, const std::string& caminho, std::string&
   return saida.concluir(erro);
 }
 
+bool escrever_historico_csv(const Relatorio& rel, const std::string& caminho, std::string& erro) {
+  ArquivoSaida saida(caminho);
+  if (!saida.abrir(erro)) return false;
+  std::FILE* f = saida.arquivo();
+  std::fputs("k,L1_L1_0,L2_L2_0,Linf_Linf_0\n", f);
+  for (const LinhaHistorico& h : rel.historico) {
+    std::fprintf(f, "%d,", static_cast<int>(h.k));
+    numero(f, h.L1);
+    std::fputc(',', f);
+    numero(f, h.L2);
+    std::fputc(',', f);
+    numero(f, h.Linf);
+    std::fputc('\n', f);
+  }
+  return saida.concluir(erro);
+}
+
 bool escrever_vtk(const Relatorio& rel, const std::string& caminho, std::string& erro) {
   if (rel.listagem != Listagem::completa || rel.Nx < 2 || rel.Ny < 2) {
     erro = caminho + ": o VTK precisa da listagem de todos os nós (sol_mode 1) numa malha de 2 × 2 ou mais";
