@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <string>
 
 #include "desenho.h"
 
@@ -83,6 +84,7 @@ void desenhar_isotermas(cairo_t* cr, const Relatorio& rel, Campo campo, const Ma
                         const Escala& ey, const Caixa& placa) {
   const double tamanho = 10, centro_x = (placa.x0 + placa.x1) / 2;
   std::vector<Retangulo> rotulos;
+  std::vector<std::string> textos;
   cairo_save(cr);
   cairo_rectangle(cr, placa.x0, placa.y0, placa.largura(), placa.altura());
   cairo_clip(cr);
@@ -115,17 +117,22 @@ void desenhar_isotermas(cairo_t* cr, const Relatorio& rel, Campo campo, const Ma
       const Segmento& s = segmentos[lugares[t].second];
       double xm = ex((s.x0 + s.x1) / 2), ym = ey((s.y0 + s.y1) / 2);
       Retangulo r{xm - w / 2, ym - h / 2, xm + w / 2, ym + h / 2};
-      if (r.x0 < placa.x0 + 2 || r.x1 > placa.x1 - 2 || r.y0 < placa.y0 + 2 || r.y1 > placa.y1 - 2) continue;
+      // A level that hugs the hot edge may lend its label a little of the margin.
+      if (r.x0 < placa.x0 + 2 || r.x1 > placa.x1 - 2 || ym < placa.y0 || r.y1 > placa.y1 - 2) continue;
       if (std::any_of(rotulos.begin(), rotulos.end(), [&](const Retangulo& o) { return o.cruza(r); })) continue;
       rotulos.push_back(r);
-      cairo_set_source_rgba(cr, 1, 1, 1, 0.85);
-      cairo_rectangle(cr, r.x0, r.y0, w, h);
-      cairo_fill(cr);
-      texto(cr, xm, ym, nivel.rotulo, tamanho, 0.5, 0.5);
+      textos.push_back(nivel.rotulo);
       break;
     }
   }
   cairo_restore(cr);
+  for (std::size_t k = 0; k < rotulos.size(); ++k) {
+    const Retangulo& r = rotulos[k];
+    cairo_set_source_rgba(cr, 1, 1, 1, 0.85);
+    cairo_rectangle(cr, r.x0, r.y0, r.x1 - r.x0, r.y1 - r.y0);
+    cairo_fill(cr);
+    texto(cr, (r.x0 + r.x1) / 2, (r.y0 + r.y1) / 2, textos[k], tamanho, 0.5, 0.5);
+  }
 }
 
 }  // namespace graficos
