@@ -215,12 +215,21 @@ TEST(CommandLine, NeverWritesOverTheReport) {
 }
 
 TEST(CommandLine, UnwritableFolderIsAFailure) {
-  TempDir dir;
-  rodar_caso(dir, "r.txt", 5, 5, 1);
-  testsupport::write_file(dir.file("arquivo"), "x");
-  RunResult r = graficos_em(dir.path(), {"-o", "arquivo/dentro", "r.txt"});
-  EXPECT_EQ(r.status, 1);
-  EXPECT_NE(r.err.find("arquivo/dentro"), std::string::npos);
+  // Below a file; and a file itself, the report even, which stays as it was.
+  const std::pair<const char*, const char*> pastas[] = {{"arquivo/dentro", "calor2d-graficos: arquivo/dentro: "},
+                                                        {"r.txt", "calor2d-graficos: r.txt: não é uma pasta\n"}};
+  for (const auto& [pasta, mensagem] : pastas) {
+    SCOPED_TRACE(pasta);
+    TempDir dir;
+    rodar_caso(dir, "r.txt", 5, 5, 1);
+    testsupport::write_file(dir.file("arquivo"), "x");
+    const std::string antes = read_file(dir.file("r.txt"));
+    RunResult r = graficos_em(dir.path(), {"-o", pasta, "r.txt"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err.rfind(mensagem, 0), 0u) << r.err;
+    EXPECT_EQ(read_file(dir.file("r.txt")), antes);
+  }
 }
 
 TEST(CommandLine, LargeReportShowsProgress) {
@@ -337,9 +346,9 @@ TEST(RefinementStudy, SquarePlatesOnThreeGridsShowSecondOrder) {
   RunResult r = graficos_em(dir.path(), {"-f", "ambos", "r41.txt", "r11.txt", "r21.txt"});
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.err, "");
-  EXPECT_EQ(linhas(r.out), (std::vector<std::string>{"./convergencia_malha.csv", "./convergencia_malha.png",
-                                                      "./convergencia_malha.svg", "./convergencia_historicos.png",
-                                                      "./convergencia_historicos.svg"}));
+  EXPECT_EQ(linhas(r.out), (std::vector<std::string>{"convergencia_malha.csv", "convergencia_malha.png",
+                                                      "convergencia_malha.svg", "convergencia_historicos.png",
+                                                      "convergencia_historicos.svg"}));
   auto csv = celulas(read_file(dir.file("convergencia_malha.csv")));
   ASSERT_EQ(csv.size(), 4u);
   EXPECT_EQ(csv[0], (std::vector<std::string>{"dx", "dy", "Nx", "Ny", "it", "convergiu", "erro_max", "erro_rms",
@@ -412,6 +421,15 @@ TEST(RefinementStudy, RefusesReportsItCannotCompareAndWritesNothing) {
     EXPECT_EQ(r.err, "calor2d-graficos: b.txt:" + mensagem + "\n");
     EXPECT_FALSE(file_exists(dir.file("estudo")));
   }
+  // One report under two names is one grid, not a study.
+  TempDir dir;
+  rodar(dir, base);
+  RunResult r = graficos_em(dir.path(), {"-o", "estudo", "a.txt", "./a.txt"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(r.err, "calor2d-graficos: ./a.txt: é o mesmo relatório que a.txt; o estudo de malha compara malhas "
+                   "diferentes\n");
+  EXPECT_FALSE(file_exists(dir.file("estudo")));
 }
 
 TEST(RefinementStudy, NeverWritesOverAReportOfTheStudy) {
@@ -425,4 +443,49 @@ TEST(RefinementStudy, NeverWritesOverAReportOfTheStudy) {
   EXPECT_EQ(r.out, "");
   EXPECT_EQ(read_file(dir.file("convergencia_malha.csv")), antes);
   EXPECT_FALSE(file_exists(dir.file("convergencia_malha.png")));
+}
+
+TEST(Documentation, ManualPageAndReadmeNameEveryFileColumnAndKeyWritten) {
+  // What the companion writes for a full listing and for a study, each file by
+  // the part of its name after the stem ("placa_perfis.svg" is "_perfis", the
+  // figures' extensions coming from -f), each CSV column and summary key by name.
+  TempDir dir;
+  rodar_caso(dir, "placa.txt", 9, 5, 1);
+  testsupport::write_file(dir.file("entrada_geral.ent"),
+                          testsupport::case_file("fina.txt", "2.0", "1.0", 17, 9, 5000, "1.0d-8", 1, 10));
+  ASSERT_EQ(testsupport::run_calor2d(dir.path()).status, 0);
+  RunResult um = graficos_em(dir.path(), {"placa.txt"});
+  RunResult estudo = graficos_em(dir.path(), {"-o", "estudo", "placa.txt", "fina.txt"});
+  ASSERT_EQ(um.status, 0) << um.err;
+  ASSERT_EQ(estudo.status, 0) << estudo.err;
+  std::vector<std::string> nomes;
+  for (std::string f : linhas(um.out)) {
+    f = f.substr(std::string("placa").size());
+    nomes.push_back(f.substr(0, f.rfind('.')));
+    if (f.rfind(".csv") != std::string::npos) {
+      std::istringstream cabecalho(linhas(read_file(dir.file("placa" + f))).front());
+      for (std::string c; std::getline(cabecalho, c, ',');) nomes.push_back(c);
+    }
+  }
+  for (const std::string& l : linhas(read_file(dir.file("placa_resumo.json")))) {
+    std::string::size_type a = l.find('"');
+    if (a != std::string::npos) nomes.push_back(l.substr(a + 1, l.find('"', a + 1) - a - 1));
+  }
+  for (const std::string& f : linhas(estudo.out)) {
+    std::string::size_type barra = f.find('/');
+    nomes.push_back(f.substr(barra + 1, f.rfind('.') - barra - 1));
+  }
+  std::istringstream colunas(linhas(read_file(dir.file("estudo/convergencia_malha.csv"))).front());
+  for (std::string c; std::getline(colunas, c, ',');) nomes.push_back(c);
+  ASSERT_GT(nomes.size(), 40u);
+
+  const std::string manual = read_file(std::string(CALOR2D_SOURCE_DIR) + "/docs/man/calor2d-graficos.1");
+  const std::string readme = read_file(std::string(CALOR2D_SOURCE_DIR) + "/README.md");
+  for (const std::string& n : nomes) {
+    if (n.empty()) continue;  // the VTK file is the stem itself
+    std::string roff;  // the manual page writes "-" as "\-"
+    for (char c : n) roff += c == '-' ? std::string("\\-") : std::string(1, c);
+    EXPECT_NE(manual.find(roff), std::string::npos) << n << " is not in calor2d-graficos.1";
+    EXPECT_NE(readme.find(n), std::string::npos) << n << " is not in the README";
+  }
 }

@@ -202,6 +202,10 @@ TEST(Program, HelpAndVersionAloneAnswerAndTouchNothing) {
   for (const char* said : {"entrada_geral.ent", "notepad", "libexec/calor2d/notepad", "Estado de sa\xC3\xAD" "da: 0",
                            "1 qualquer falha", "calor2d < /dev/null"})
     EXPECT_NE(usage.find(said), std::string::npos) << said;
+  // The manual page has both, and says they depart from a program without options.
+  std::string manual = read_file(std::string(CALOR2D_SOURCE_DIR) + "/docs/man/calor2d.1");
+  for (const char* said : {".B \\-\\-help\n", ".B \\-\\-version\n", "departure"})
+    EXPECT_NE(manual.find(said), std::string::npos) << said;
 }
 
 TEST(Program, AnyOtherCommandLineRunsTheCaseAsBefore) {

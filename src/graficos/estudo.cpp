@@ -9,16 +9,11 @@
 
 #include "exportar.h"
 #include "saida.h"
+#include "texto.h"
 
 namespace graficos {
 
 namespace {
-
-std::string e15(double v) {
-  char buf[40];
-  std::snprintf(buf, sizeof buf, "%.15E", v);
-  return buf;
-}
 
 bool mesmo(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 
@@ -51,10 +46,12 @@ bool montar_estudo(const std::vector<Relatorio>& relatorios, const std::vector<s
              "; o estudo compara o erro sobre os mesmos nós (use o mesmo sol_mode)";
       return false;
     }
-    for (auto [linha, nome_valor, v, v0] : {std::tuple{linha_Lx, "Lx", r.Lx, p.Lx}, std::tuple{linha_Ly, "Ly", r.Ly, p.Ly}}) {
+    for (auto [linha, nome_valor, v, v0] :
+         {std::tuple{linha_Lx, "Lx", r.Lx, p.Lx}, std::tuple{linha_Ly, "Ly", r.Ly, p.Ly}}) {
       if (!mesmo(v, v0)) {
-        erro = nome + ":" + std::to_string(linha) + ": " + nome_valor + " = " + e15(v) + ", mas " + nomes.front() +
-               " tem " + nome_valor + " = " + e15(v0) + "; o estudo de malha precisa da mesma placa";
+        erro = nome + ":" + std::to_string(linha) + ": " + nome_valor + " = " + formatar("%.15E", v) + ", mas " +
+               nomes.front() + " tem " + nome_valor + " = " + formatar("%.15E", v0) +
+               "; o estudo de malha precisa da mesma placa";
         return false;
       }
     }

@@ -11,18 +11,13 @@
 #include "desenho.h"
 #include "eixos.h"
 #include "isotermas.h"
+#include "texto.h"
 
 namespace graficos {
 
 namespace {
 
 constexpr Cor cor_L1{0.12, 0.47, 0.71}, cor_L2{1.0, 0.50, 0.05}, cor_Linf{0.17, 0.63, 0.17};
-
-std::string formatar(const char* forma, double v) {
-  char buf[64];
-  std::snprintf(buf, sizeof buf, forma, v);
-  return buf;
-}
 
 // One series as a polyline, broken wherever a value cannot sit on a log axis.
 void serie(cairo_t* cr, const Relatorio& rel, double LinhaHistorico::*membro, const Escala& ex, const Escala& ey,

@@ -8,16 +8,11 @@
 
 #include "desenho.h"
 #include "eixos.h"
+#include "texto.h"
 
 namespace graficos {
 
 namespace {
-
-std::string formatar(const char* forma, double v) {
-  char buf[64];
-  std::snprintf(buf, sizeof buf, forma, v);
-  return buf;
-}
 
 std::string malha(const Malha& m) { return std::to_string(m.rel->Nx) + " × " + std::to_string(m.rel->Ny); }
 

@@ -8,6 +8,7 @@
 
 #include "desenho.h"
 #include "eixos.h"
+#include "texto.h"
 
 namespace graficos {
 
@@ -18,12 +19,6 @@ constexpr Cor cor_numerica{0.12, 0.47, 0.71}, cor_analitica{0.72, 0.72, 0.72}, c
 struct Ponto {
   double s, numerica, analitica, erro;  // s: the coordinate along the line
 };
-
-std::string metros(double v) {
-  char buf[32];
-  std::snprintf(buf, sizeof buf, "%.4g m", v);
-  return buf;
-}
 
 // [lo, hi] of the finite values, widened a little and never empty.
 void faixa(const std::vector<double>& v, bool com_zero, double& lo, double& hi) {
@@ -119,10 +114,12 @@ void desenhar_perfis(cairo_t* cr, const Relatorio& rel, const Resumo& r) {
     const No& n = rel.nos[i + jc * nx];
     horizontal.push_back({n.x, n.numerica, n.analitica, n.erro});
   }
-  const Caixa a{85, 100, 440, t.altura - 150.0}, b{605, 100, 960, t.altura - 150.0};
-  painel(cr, a, vertical, "ao longo de x = " + metros(rel.nos[ic].x) + " (linha vertical central)", "y [m]");
-  painel(cr, b, horizontal, "ao longo de y = " + metros(rel.nos[jc * nx].y) + " (linha horizontal central)",
-         "x [m]");
+  // Below the warning line, which the panel titles would otherwise touch.
+  const Caixa a{85, 112, 440, t.altura - 150.0}, b{605, 112, 960, t.altura - 150.0};
+  painel(cr, a, vertical, "ao longo de x = " + formatar("%.4g m", rel.nos[ic].x) + " (linha vertical central)",
+         "y [m]");
+  painel(cr, b, horizontal,
+         "ao longo de y = " + formatar("%.4g m", rel.nos[jc * nx].y) + " (linha horizontal central)", "x [m]");
   const bool m = vertical.size() <= 60 || horizontal.size() <= 60;
   legenda(cr, a.x0, t.altura - 88.0, 330,
           {{"T numérica", cor_numerica, false, m ? Marcador::circulo : Marcador::nenhum},

@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <memory>
+#include <system_error>
 
 #include "estudo.h"
 #include "exportar.h"
@@ -69,6 +70,17 @@ int um_relatorio(const Opcoes& op, std::FILE* saida, std::FILE* diag) {
 }
 
 int estudo(const Opcoes& op, std::FILE* saida, std::FILE* diag) {
+  // One file given twice would be a grid compared with itself.
+  for (std::size_t k = 0; k < op.relatorios.size(); ++k) {
+    for (std::size_t l = 0; l < k; ++l) {
+      std::error_code ec;
+      if (fs::equivalent(op.relatorios[l], op.relatorios[k], ec)) {
+        std::fprintf(diag, "%s: %s: é o mesmo relatório que %s; o estudo de malha compara malhas diferentes\n",
+                     programa, op.relatorios[k].c_str(), op.relatorios[l].c_str());
+        return 1;
+      }
+    }
+  }
   std::vector<Relatorio> relatorios(op.relatorios.size());
   for (std::size_t k = 0; k < relatorios.size(); ++k)
     if (!ler_arquivo(op.relatorios[k], relatorios[k], diag)) return 1;
@@ -78,8 +90,10 @@ int estudo(const Opcoes& op, std::FILE* saida, std::FILE* diag) {
     std::fprintf(diag, "%s: %s\n", programa, erro.c_str());
     return 1;
   }
-  if (!preparar_pasta(op.pasta, diag)) return 1;
-  const std::string base = (fs::path(op.pasta) / "convergencia_").string();
+  // analisar() saw to it that without -o the reports share one folder.
+  fs::path pasta = op.pasta.empty() ? fs::path(op.relatorios.front()).parent_path() : fs::path(op.pasta);
+  if (!op.pasta.empty() && !preparar_pasta(op.pasta, diag)) return 1;
+  const std::string base = (pasta / "convergencia_").string();
   std::vector<Tarefa> tarefas;
   tarefas.push_back({base + "malha.csv",
                      [&malhas](const std::string& c, std::string& e) { return escrever_estudo_csv(malhas, c, e); }});
@@ -193,7 +207,6 @@ Analise analisar(int argc, const char* const* argv, Opcoes& op, std::string& err
         return Analise::erro;
       }
     }
-    op.pasta = comum.empty() ? "." : comum.string();
   }
   op.relatorios = posicionais;
   return Analise::executar;

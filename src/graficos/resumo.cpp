@@ -6,6 +6,7 @@
 
 #include "exportar.h"
 #include "saida.h"
+#include "texto.h"
 
 namespace graficos {
 
@@ -34,9 +35,7 @@ Resumo resumir(const Relatorio& rel) {
 
 std::string aviso_convergencia(const Resumo& r) {
   if (r.convergiu) return {};
-  char buf[96];
-  std::snprintf(buf, sizeof buf, "não convergiu (L1(it)/L1(0) = %.3E > tol)", r.L1_final);
-  return buf;
+  return formatar("não convergiu (L1(it)/L1(0) = %.3E > tol)", r.L1_final);
 }
 
 namespace {

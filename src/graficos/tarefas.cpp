@@ -62,6 +62,11 @@ void figura(std::vector<Tarefa>& tarefas, bool png, bool svg, const std::string&
 
 bool preparar_pasta(const std::string& pasta, std::FILE* diag) {
   std::error_code ec;
+  // A file of that name (a report, say) is not a folder, whatever the system calls it.
+  if (fs::exists(pasta, ec) && !fs::is_directory(pasta, ec)) {
+    std::fprintf(diag, "%s: %s: não é uma pasta\n", programa, pasta.c_str());
+    return false;
+  }
   fs::create_directories(pasta, ec);  // an existing folder is no error
   if (ec || !fs::is_directory(pasta, ec)) {
     std::fprintf(diag, "%s: %s: %s\n", programa, pasta.c_str(), ec ? ec.message().c_str() : "não é uma pasta");
