@@ -10,7 +10,8 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 
 "$cmake_cmd" --install "$build" --prefix "$tmp/prefix" >/dev/null
 p=$tmp/prefix
-for f in bin/calor2d libexec/calor2d/notepad share/man/man1/calor2d.1 share/doc/calor2d/examples/entrada_geral.ent; do
+for f in bin/calor2d libexec/calor2d/notepad share/man/man1/calor2d.1.gz share/doc/calor2d/examples/entrada_geral.ent \
+         share/doc/calor2d/copyright share/doc/calor2d/changelog.gz; do
   [ -e "$p/$f" ] || fail "not installed: $f"
 done
 [ -x "$p/libexec/calor2d/notepad" ] || fail "editor stand-in not executable"
@@ -38,7 +39,7 @@ resultado.txt" ] || fail "installed stand-in not offered the case and the report
 cp "$tmp/notepad.orig" "$p/libexec/calor2d/notepad"
 
 if [ "$graficos" = 1 ]; then
-  [ -e "$p/share/man/man1/calor2d-graficos.1" ] || fail "not installed: calor2d-graficos.1"
+  [ -e "$p/share/man/man1/calor2d-graficos.1.gz" ] || fail "not installed: calor2d-graficos.1.gz"
   status=0
   "$p/bin/calor2d-graficos" resultado.txt >out 2>err || status=$?
   [ "$status" -eq 0 ] || fail "calor2d-graficos exited with $status: $(cat err)"
@@ -62,8 +63,8 @@ set -- "$tmp"/deb/*.deb
 deb=$1
 dpkg-deb -c "$deb" | awk '{ print substr($1, 1, 4), $6 }' >"$tmp/conteudo"
 # Programs must stay executable in the package, not only in the install.
-programas="usr/bin/calor2d usr/libexec/calor2d/notepad" manuais=calor2d.1
-[ "$graficos" = 1 ] && programas="$programas usr/bin/calor2d-graficos" manuais="$manuais calor2d-graficos.1"
+programas="usr/bin/calor2d usr/libexec/calor2d/notepad" manuais=calor2d.1.gz
+[ "$graficos" = 1 ] && programas="$programas usr/bin/calor2d-graficos" manuais="$manuais calor2d-graficos.1.gz"
 for f in $programas; do
   grep -qxF -- "-rwx ./$f" "$tmp/conteudo" || fail "package lacks the program $f"
 done

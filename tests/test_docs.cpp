@@ -5,6 +5,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <filesystem>
+
 #include <sstream>
 #include <string>
 #include <vector>
@@ -160,4 +162,59 @@ TEST(Readme, ExampleCaseIsTheBundledOneAndItsSampleReportIsWhatTheProgramWrites)
   }
   std::string without_time = shown.substr(0, shown.rfind("Tempo de processamento"));
   EXPECT_NE(readme.find(without_time), std::string::npos) << "README sample differs from the program's report";
+}
+
+namespace {
+
+// The indented command lines of a README section.
+std::vector<std::string> commands_of(const std::string& readme, const std::string& section) {
+  std::vector<std::string> out;
+  std::size_t start = readme.find("\n## " + section + "\n");
+  if (start == std::string::npos) return out;
+  std::size_t end = readme.find("\n## ", start + 1);
+  std::istringstream in(readme.substr(start, end - start));
+  for (std::string line; std::getline(in, line);)
+    if (line.rfind("    cmake ", 0) == 0) out.push_back(line.substr(4));
+  return out;
+}
+
+}  // namespace
+
+TEST(Readme, SetUpCommandsAreWhatCiRunsAndTheExampleRunsWithoutTheEditor) {
+  std::string readme = read_file(std::string(CALOR2D_SOURCE_DIR) + "/README.md");
+  std::string ci = read_file(std::string(CALOR2D_SOURCE_DIR) + "/.ci/run");
+  std::vector<std::string> commands = commands_of(readme, "Set-up on a fresh machine");
+  ASSERT_EQ(commands.size(), 2u);
+  for (const std::string& c : commands) EXPECT_NE(ci.find("\n" + c + "\n"), std::string::npos) << c;
+  if (testsupport::windows()) GTEST_SKIP() << "the commands are POSIX shell lines; a pseudo-terminal needs script(1)";
+  if (!testsupport::file_exists("/usr/bin/script") || !testsupport::file_exists("/usr/bin/iconv"))
+    GTEST_SKIP() << "script(1) or iconv(1) missing";
+
+  // The example's own part, after the build, run from a terminal as a new user
+  // types it: the release program is this build's, the editor a recorder. A run
+  // that offered anything to the editor, or showed the report's raw bytes,
+  // surprises that user.
+  const std::string& example = commands.front();
+  std::size_t own = example.find("rm -rf build/exemplo");
+  ASSERT_NE(own, std::string::npos) << example;
+  TempDir dir;
+  ::mkdir(dir.file("examples").c_str(), 0755);
+  write_file(dir.file("examples/entrada_geral.ent"), read_file(std::string(CALOR2D_EXAMPLES) + "/entrada_geral.ent"));
+  std::filesystem::create_directories(dir.file("build/release/bin"));
+  std::filesystem::create_symlink(CALOR2D_EXE, dir.file("build/release/bin/calor2d"));
+  TempDir bin;
+  write_file(bin.file("editor"), "#!/bin/sh\nprintf '%s\\n' \"$*\" >> '" + bin.file("log") + "'\n");
+  ::chmod(bin.file("editor").c_str(), 0755);
+  testsupport::RunResult r =
+      // script(1) ends at once when its standard input is closed: give it the null device.
+      testsupport::run_in(dir.path(), "/bin/sh",
+                          {"-c", "exec /usr/bin/script -qec \"$1\" /dev/null </dev/null", "sh", example.substr(own)},
+                          {"VISUAL=" + bin.file("editor"), "EDITOR=" + bin.file("editor"), "PATH=/usr/bin:/bin"});
+  EXPECT_EQ(r.status, 0) << r.out << r.err;
+  EXPECT_FALSE(testsupport::file_exists(bin.file("log"))) << "the editor was opened on: " << read_file(bin.file("log"));
+  EXPECT_NE(r.out.find("Par\xC3\xA2metros F\xC3\xADsicos"), std::string::npos) << r.out.substr(0, 400);
+  EXPECT_EQ(r.out.find("Par\xE2metros"), std::string::npos) << "the report's Windows-1252 bytes reached the terminal";
+
+  // "Running a case" shows the batch run.
+  EXPECT_NE(readme.find("\n    calor2d </dev/null\n"), std::string::npos);
 }

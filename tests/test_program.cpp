@@ -165,3 +165,67 @@ TEST(Program, FloatingPointFaultsEndTheRunBeforeTheReport) {
     EXPECT_FALSE(testsupport::file_exists(dir.file("r.txt"))) << c.text;
   }
 }
+
+TEST(Program, HelpAndVersionAloneAnswerAndTouchNothing) {
+  struct Case {
+    const char* arg;
+    const char* out_starts;
+  } cases[] = {{"--help", "Uso: calor2d\n"}, {"--version", "calor2d "}};
+  for (const Case& c : cases) {
+    for (bool with_case : {true, false}) {
+      SCOPED_TRACE(std::string(c.arg) + (with_case ? ", case file there" : ", no case file"));
+      TempDir dir;
+      EditorLog editor;
+      std::string text = case_file("r.txt", "1.0", "1.0", 5, 5, 10, "1e-8", 2, 10);
+      if (with_case) write_file(dir.file("entrada_geral.ent"), text);
+      // On Windows the editor would be the system's: a launch shows as a run that does not end.
+      std::vector<std::string> env;
+      if (!testsupport::windows()) env.push_back(editor.path_env());
+      testsupport::RunResult r = run_calor2d(dir.path(), {c.arg}, env);
+      EXPECT_EQ(r.status, 0);
+      EXPECT_EQ(r.out.rfind(c.out_starts, 0), 0u) << r.out;
+      EXPECT_EQ(r.err, "");
+      EXPECT_FALSE(testsupport::file_exists(dir.file("r.txt")));
+      EXPECT_EQ(testsupport::file_exists(dir.file("entrada_geral.ent")), with_case);  // not even created empty
+      if (with_case) {
+        EXPECT_EQ(read_file(dir.file("entrada_geral.ent")), text);
+      }
+      EXPECT_FALSE(testsupport::file_exists(editor.bin.file("log"))) << editor.log();
+    }
+  }
+  // The version is one line; the usage says what the program reads, writes,
+  // launches and returns.
+  TempDir dir;
+  std::string version = run_calor2d(dir.path(), {"--version"}).out;
+  EXPECT_EQ(version.find('\n'), version.size() - 1) << version;
+  std::string usage = run_calor2d(dir.path(), {"--help"}).out;
+  for (const char* said : {"entrada_geral.ent", "notepad", "libexec/calor2d/notepad", "Estado de sa\xC3\xAD" "da: 0",
+                           "1 qualquer falha", "calor2d < /dev/null"})
+    EXPECT_NE(usage.find(said), std::string::npos) << said;
+  // The manual page has both, and says they depart from a program without options.
+  std::string manual = read_file(std::string(CALOR2D_SOURCE_DIR) + "/docs/man/calor2d.1");
+  for (const char* said : {".B \\-\\-help\n", ".B \\-\\-version\n", "departure"})
+    EXPECT_NE(manual.find(said), std::string::npos) << said;
+}
+
+TEST(Program, AnyOtherCommandLineRunsTheCaseAsBefore) {
+  if (testsupport::windows()) GTEST_SKIP() << "the editor log is a #!/bin/sh script found through a POSIX PATH";
+  const std::vector<std::vector<std::string>> lines = {{"--help", "x"}, {"-h"}, {"--versao"}, {"--help "}};
+  for (const auto& args : lines) {
+    SCOPED_TRACE(args[0] + (args.size() > 1 ? " " + args[1] : ""));
+    TempDir dir;
+    EditorLog editor;
+    write_file(dir.file("entrada_geral.ent"), case_file("r.txt", "1.0", "1.0", 5, 5, 10, "1e-8", 2, 10));
+    testsupport::RunResult r = run_calor2d(dir.path(), args, {editor.path_env()});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "");
+    EXPECT_TRUE(testsupport::file_exists(dir.file("r.txt")));
+    EXPECT_EQ(editor.log(), "[entrada_geral.ent]\n[r.txt]\n");
+  }
+  // And an argument still names a report the case leaves blank, even "--help".
+  TempDir dir;
+  write_file(dir.file("entrada_geral.ent"), case_file(" ", "1.0", "1.0", 5, 5, 10, "1e-8", 2, 10));
+  testsupport::RunResult r = run_calor2d(dir.path(), {"--help", "--version"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(read_file(dir.file("--help")).substr(0, 6), "Difus\xE3");
+}

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdio>
 #include <numbers>
+#include <string>
 
 #include "saida.h"
 
@@ -29,48 +30,6 @@ Cor interpolar(const Cor* pontos, int n, double t) {
   const Cor& a = pontos[k];
   const Cor& b = pontos[k + 1];
   return {a.r + (b.r - a.r) * f, a.g + (b.g - a.g) * f, a.b + (b.b - a.b) * f};
-}
-
-double largura_texto(cairo_t* cr, const std::string& s, double tamanho, bool negrito) {
-  cairo_select_font_face(cr, fonte, CAIRO_FONT_SLANT_NORMAL, negrito ? CAIRO_FONT_WEIGHT_BOLD : CAIRO_FONT_WEIGHT_NORMAL);
-  cairo_set_font_size(cr, tamanho);
-  cairo_text_extents_t e;
-  cairo_text_extents(cr, s.c_str(), &e);
-  return e.x_advance;
-}
-
-// A tick label: plain text, or "10" with a raised exponent.
-void rotulo(cairo_t* cr, const Marca& m, double x, double y, double tamanho, double ah, double av) {
-  if (m.expoente.empty()) {
-    texto(cr, x, y, m.rotulo, tamanho, ah, av);
-    return;
-  }
-  double pequeno = tamanho * 0.7;
-  double w = largura_texto(cr, m.rotulo, tamanho, false) + largura_texto(cr, m.expoente, pequeno, false);
-  double x0 = x - ah * w;
-  texto(cr, x0, y, m.rotulo, tamanho, 0, av);
-  texto(cr, x0 + largura_texto(cr, m.rotulo, tamanho, false), y - tamanho * 0.45, m.expoente, pequeno, 0, av);
-}
-
-std::string rotulo_linear(double v, double passo) {
-  char buf[32];
-  if (std::fabs(v) < passo * 1e-9) v = 0;
-  double maior = std::fabs(v);
-  if (passo >= 1e-4 && maior < 1e6) {
-    int casas = std::max(0, -static_cast<int>(std::floor(std::log10(passo) + 1e-9)));
-    std::snprintf(buf, sizeof buf, "%.*f", casas, v);
-  } else {
-    std::snprintf(buf, sizeof buf, "%.3g", v);
-  }
-  return buf;
-}
-
-double passo_bonito(double a, double b, int alvo) {
-  double bruto = (b - a) / std::max(alvo, 1);
-  double p = std::pow(10.0, std::floor(std::log10(bruto)));
-  for (double m : {1.0, 2.0, 5.0, 10.0})
-    if (m * p >= bruto) return m * p;
-  return 10 * p;
 }
 
 }  // namespace
@@ -115,7 +74,7 @@ Cor mapa_divergente(double t) {
 }
 
 void texto(cairo_t* cr, double x, double y, const std::string& s, double tamanho, double ah, double av, bool negrito,
-           double angulo) {
+           double angulo, Cor cor) {
   cairo_save(cr);
   cairo_select_font_face(cr, fonte, CAIRO_FONT_SLANT_NORMAL, negrito ? CAIRO_FONT_WEIGHT_BOLD : CAIRO_FONT_WEIGHT_NORMAL);
   cairo_set_font_size(cr, tamanho);
@@ -128,107 +87,106 @@ void texto(cairo_t* cr, double x, double y, const std::string& s, double tamanho
   // Vertical anchor on the font's ascent and descent, so labels line up whatever their letters.
   double altura = fe.ascent + fe.descent;
   cairo_move_to(cr, -ah * e.x_advance, fe.ascent - av * altura);
-  cairo_set_source_rgb(cr, 0, 0, 0);
+  cairo_set_source_rgb(cr, cor.r, cor.g, cor.b);
   cairo_show_text(cr, s.c_str());
   cairo_restore(cr);
 }
 
-double Escala::operator()(double v) const {
-  double t = log ? (std::log10(v) - std::log10(v0)) / (std::log10(v1) - std::log10(v0)) : (v - v0) / (v1 - v0);
-  return p0 + t * (p1 - p0);
-}
-
-std::vector<Marca> marcas_lineares(double a, double b, int alvo) {
-  std::vector<Marca> out;
-  if (!(b > a) || !std::isfinite(a) || !std::isfinite(b)) return out;
-  double passo = passo_bonito(a, b, alvo);
-  double primeiro = std::ceil(a / passo - 1e-9);
-  for (double k = primeiro; k * passo <= b + passo * 1e-9 && out.size() < 100; k += 1)
-    out.push_back({k * passo, rotulo_linear(k * passo, passo), {}});
-  return out;
-}
-
-std::vector<Marca> marcas_log(double a, double b, int maximo) {
-  std::vector<Marca> out;
-  if (!(a > 0) || !(b > a) || !std::isfinite(b)) return out;
-  int d0 = static_cast<int>(std::ceil(std::log10(a) - 1e-9));
-  int d1 = static_cast<int>(std::floor(std::log10(b) + 1e-9));
-  int decadas = d1 - d0 + 1;
-  int cada = std::max(1, (decadas + maximo - 1) / std::max(maximo, 1));
-  for (int d = d0 - 1; d <= d1; ++d) {
-    if (d >= d0 && (d - d0) % cada == 0) out.push_back({std::pow(10.0, d), "10", std::to_string(d)});
-    else if (d >= d0) out.push_back({std::pow(10.0, d), {}, {}});
-    if (decadas <= 6)
-      for (int m = 2; m <= 9; ++m) {
-        double v = m * std::pow(10.0, d);
-        if (v >= a && v <= b) out.push_back({v, {}, {}});
-      }
-  }
-  return out;
-}
-
-void eixos(cairo_t* cr, const Caixa& c, const Escala& ex, const std::vector<Marca>& mx, const Escala& ey,
-           const std::vector<Marca>& my, const std::string& titulo_x, const std::string& titulo_y) {
-  const double tamanho = 12, marca = 6;
+double largura_texto(cairo_t* cr, const std::string& s, double tamanho, bool negrito) {
   cairo_save(cr);
-  cairo_set_source_rgb(cr, 0, 0, 0);
-  cairo_set_line_width(cr, 1);
-  cairo_rectangle(cr, c.x0, c.y0, c.largura(), c.altura());
-  cairo_stroke(cr);
-  double mais_larga = 0;
-  for (const Marca& m : mx) {
-    double x = ex(m.valor);
-    if (x < c.x0 - 0.5 || x > c.x1 + 0.5) continue;
-    double comp = m.rotulo.empty() ? marca / 2 : marca;
-    cairo_move_to(cr, x, c.y1);
-    cairo_line_to(cr, x, c.y1 + comp);
-    cairo_stroke(cr);
-    if (!m.rotulo.empty()) rotulo(cr, m, x, c.y1 + marca + 3, tamanho, 0.5, 0);
-  }
-  for (const Marca& m : my) {
-    double y = ey(m.valor);
-    if (y < c.y0 - 0.5 || y > c.y1 + 0.5) continue;
-    double comp = m.rotulo.empty() ? marca / 2 : marca;
-    cairo_move_to(cr, c.x0 - comp, y);
-    cairo_line_to(cr, c.x0, y);
-    cairo_stroke(cr);
-    if (!m.rotulo.empty()) {
-      rotulo(cr, m, c.x0 - marca - 4, y, tamanho, 1, 0.5);
-      mais_larga = std::max(mais_larga, largura_texto(cr, m.rotulo + m.expoente, tamanho, false));
-    }
-  }
+  cairo_select_font_face(cr, fonte, CAIRO_FONT_SLANT_NORMAL, negrito ? CAIRO_FONT_WEIGHT_BOLD : CAIRO_FONT_WEIGHT_NORMAL);
+  cairo_set_font_size(cr, tamanho);
+  cairo_text_extents_t e;
+  cairo_text_extents(cr, s.c_str(), &e);
   cairo_restore(cr);
-  texto(cr, (c.x0 + c.x1) / 2, c.y1 + marca + tamanho + 12, titulo_x, 13, 0.5, 0);
-  texto(cr, c.x0 - marca - 12 - mais_larga, (c.y0 + c.y1) / 2, titulo_y, 13, 0.5, 1, false, -std::numbers::pi / 2);
+  return e.x_advance;
 }
 
-void barra_de_cores(cairo_t* cr, const Caixa& c, double v0, double v1, Cor (*mapa)(double),
-                    const std::string& titulo) {
-  const int faixas = 256;
-  for (int k = 0; k < faixas; ++k) {
-    Cor cor = mapa((k + 0.5) / faixas);
-    double y_baixo = c.y1 - c.altura() * k / faixas;
-    double y_cima = c.y1 - c.altura() * (k + 1) / faixas;
-    cairo_set_source_rgb(cr, cor.r, cor.g, cor.b);
-    // Overlap by a fraction of a unit so no seams show between bands.
-    cairo_rectangle(cr, c.x0, y_cima - 0.25, c.largura(), y_baixo - y_cima + 0.5);
+double largura_potencia(cairo_t* cr, const std::string& base, const std::string& expoente, double tamanho) {
+  return largura_texto(cr, base, tamanho) + largura_texto(cr, expoente, tamanho * 0.7);
+}
+
+void texto_potencia(cairo_t* cr, double x, double y, const std::string& base, const std::string& expoente,
+                    double tamanho, double ah, double av) {
+  double x0 = x - ah * largura_potencia(cr, base, expoente, tamanho);
+  texto(cr, x0, y, base, tamanho, 0, av);
+  texto(cr, x0 + largura_texto(cr, base, tamanho), y - tamanho * 0.45, expoente, tamanho * 0.7, 0, av);
+}
+
+void cabecalho(cairo_t* cr, double largura, const std::string& titulo, const std::string& subtitulo,
+               const std::string& aviso) {
+  texto(cr, largura / 2, 12, titulo, 17, 0.5, 0, true);
+  texto(cr, largura / 2, 37, subtitulo, 11, 0.5, 0);
+  if (!aviso.empty()) texto(cr, largura / 2, 53, aviso, 11, 0.5, 0, true, 0, cor_aviso);
+}
+
+Cor cor_da_serie(int k) {
+  static constexpr Cor cores[] = {{0.12, 0.47, 0.71}, {1.0, 0.50, 0.05}, {0.17, 0.63, 0.17}, {0.58, 0.40, 0.74},
+                                  {0.55, 0.34, 0.29}, {0.89, 0.47, 0.76}, {0.50, 0.50, 0.50}, {0.74, 0.74, 0.13},
+                                  {0.09, 0.75, 0.81}};
+  return cores[static_cast<unsigned>(k) % (sizeof cores / sizeof cores[0])];
+}
+
+void tracejado(cairo_t* cr, bool sim) {
+  static const double tracos[] = {6, 4};
+  cairo_set_dash(cr, tracos, sim ? 2 : 0, 0);
+}
+
+void marcador(cairo_t* cr, double x, double y, Marcador m, double raio, bool vazado) {
+  if (m == Marcador::nenhum) return;
+  cairo_save(cr);
+  cairo_new_path(cr);
+  tracejado(cr, false);
+  if (m == Marcador::circulo) {
+    cairo_arc(cr, x, y, raio, 0, 2 * std::numbers::pi);
+  } else if (m == Marcador::quadrado) {
+    cairo_rectangle(cr, x - raio * 0.9, y - raio * 0.9, raio * 1.8, raio * 1.8);
+  } else {
+    cairo_move_to(cr, x, y - raio * 1.15);
+    cairo_line_to(cr, x + raio * 1.05, y + raio * 0.7);
+    cairo_line_to(cr, x - raio * 1.05, y + raio * 0.7);
+    cairo_close_path(cr);
+  }
+  if (vazado) {
+    double r, g, b, a;
+    cairo_pattern_get_rgba(cairo_get_source(cr), &r, &g, &b, &a);
+    cairo_set_source_rgb(cr, 1, 1, 1);
+    cairo_fill_preserve(cr);
+    cairo_set_source_rgba(cr, r, g, b, a);
+    cairo_set_line_width(cr, 1.5);
+    cairo_stroke(cr);
+  } else {
     cairo_fill(cr);
   }
-  cairo_set_source_rgb(cr, 0, 0, 0);
+  cairo_restore(cr);
+}
+
+double legenda(cairo_t* cr, double x, double y, double largura, const std::vector<ItemLegenda>& itens) {
+  const double passo = 20, altura = 10 + passo * static_cast<double>(itens.size());
+  cairo_save(cr);
+  cairo_set_source_rgb(cr, 1, 1, 1);
+  cairo_rectangle(cr, x, y, largura, altura);
+  cairo_fill_preserve(cr);
+  cairo_set_source_rgb(cr, 0.5, 0.5, 0.5);
   cairo_set_line_width(cr, 1);
-  cairo_rectangle(cr, c.x0, c.y0, c.largura(), c.altura());
   cairo_stroke(cr);
-  Escala e{v0, v1, c.y1, c.y0};
-  double mais_larga = 0;
-  for (const Marca& m : marcas_lineares(v0, v1, 6)) {
-    double y = e(m.valor);
-    cairo_move_to(cr, c.x1, y);
-    cairo_line_to(cr, c.x1 + 5, y);
-    cairo_stroke(cr);
-    texto(cr, c.x1 + 8, y, m.rotulo, 11, 0, 0.5);
-    mais_larga = std::max(mais_larga, largura_texto(cr, m.rotulo, 11, false));
+  for (std::size_t k = 0; k < itens.size(); ++k) {
+    const ItemLegenda& it = itens[k];
+    double yk = y + 15 + passo * static_cast<double>(k);
+    cairo_set_source_rgb(cr, it.cor.r, it.cor.g, it.cor.b);
+    if (it.linha) {
+      cairo_set_line_width(cr, 2);
+      tracejado(cr, it.tracejado);
+      cairo_move_to(cr, x + 8, yk);
+      cairo_line_to(cr, x + 38, yk);
+      cairo_stroke(cr);
+      tracejado(cr, false);
+    }
+    marcador(cr, x + 23, yk, it.marcador, 3.5);
+    texto(cr, x + 46, yk, it.rotulo, 12, 0, 0.5);
   }
-  texto(cr, c.x1 + 16 + mais_larga, (c.y0 + c.y1) / 2, titulo, 13, 0.5, 0, false, -std::numbers::pi / 2);
+  cairo_restore(cr);
+  return altura;
 }
 
 }  // namespace graficos

@@ -1,6 +1,6 @@
-// A thin drawing layer over cairo: text, scales and their ticks, axes, colour maps
-// and the colour bar. Coordinates are device units (pixels in PNG, points in SVG),
-// y downwards; texts are UTF-8.
+// A thin drawing layer over cairo: the figure file, text, colour maps, point
+// markers and legends. Coordinates are device units (pixels in PNG, points in
+// SVG), y downwards; texts are UTF-8. Axes and colour bars are in eixos.h.
 #pragma once
 
 #include <cairo.h>
@@ -28,44 +28,38 @@ Cor mapa_sequencial(double t);
 Cor mapa_divergente(double t);
 // Nodes whose value is not a finite number.
 constexpr Cor cor_indefinida{0.6, 0.6, 0.6};
+// Colours of successive series (curves of one figure, reports of a study).
+Cor cor_da_serie(int k);
 
+constexpr Cor preto{0, 0, 0}, cor_aviso{0.75, 0, 0};
 // Anchor of a text relative to its reference point: 0 left/top, 0.5 centre, 1 right/bottom.
 void texto(cairo_t* cr, double x, double y, const std::string& s, double tamanho, double ah = 0, double av = 0,
-           bool negrito = false, double angulo = 0);
+           bool negrito = false, double angulo = 0, Cor cor = preto);
+double largura_texto(cairo_t* cr, const std::string& s, double tamanho, bool negrito = false);
+// "10" and a raised exponent (the text), as log-axis labels and axis factors show it.
+void texto_potencia(cairo_t* cr, double x, double y, const std::string& base, const std::string& expoente,
+                    double tamanho, double ah, double av);
+double largura_potencia(cairo_t* cr, const std::string& base, const std::string& expoente, double tamanho);
 
-// A value range mapped to a device interval, linear or logarithmic (base 10).
-struct Escala {
-  double v0, v1;  // values at the two ends; for a log scale, both > 0
-  double p0, p1;  // device coordinates of those ends
-  bool log = false;
-  double operator()(double v) const;
+// The title, the subtitle below it and, when not empty, a warning line in red
+// ("não convergiu ..."), centred on a figure `largura` wide.
+void cabecalho(cairo_t* cr, double largura, const std::string& titulo, const std::string& subtitulo,
+               const std::string& aviso);
+
+enum class Marcador { nenhum, circulo, quadrado, triangulo };
+// A point marker of about `raio` units, filled or (vazado) an outline on white.
+void marcador(cairo_t* cr, double x, double y, Marcador m, double raio, bool vazado = false);
+// Sets a dashed (true) or solid line.
+void tracejado(cairo_t* cr, bool sim);
+
+struct ItemLegenda {
+  std::string rotulo;
+  Cor cor;
+  bool tracejado = false;
+  Marcador marcador = Marcador::nenhum;
+  bool linha = true;  // false: the marker alone
 };
-
-struct Marca {
-  double valor;
-  std::string rotulo;  // empty for a minor tick
-  std::string expoente;  // for "10" + superscript labels on log scales
-};
-
-// "Nice" ticks (1, 2, 5 times a power of ten) covering [a, b], about `alvo` of them.
-std::vector<Marca> marcas_lineares(double a, double b, int alvo);
-// Ticks at powers of ten within [a, b] (a > 0); when there are more than `maximo`
-// decades only every k-th is labelled, and minor ticks (2..9) only for few decades.
-std::vector<Marca> marcas_log(double a, double b, int maximo);
-
-struct Caixa {
-  double x0, y0, x1, y1;  // device corners, x0 < x1, y0 < y1
-  double largura() const { return x1 - x0; }
-  double altura() const { return y1 - y0; }
-};
-
-// Frame, ticks, tick labels and the axis titles of a plot box.
-void eixos(cairo_t* cr, const Caixa& c, const Escala& ex, const std::vector<Marca>& mx, const Escala& ey,
-           const std::vector<Marca>& my, const std::string& titulo_x, const std::string& titulo_y);
-
-// A vertical colour bar in `c` for values v0 (bottom) .. v1 (top), with ticks and
-// the title beside it.
-void barra_de_cores(cairo_t* cr, const Caixa& c, double v0, double v1, Cor (*mapa)(double),
-                    const std::string& titulo);
+// A framed legend with its top left corner at (x, y), `largura` wide; returns its height.
+double legenda(cairo_t* cr, double x, double y, double largura, const std::vector<ItemLegenda>& itens);
 
 }  // namespace graficos

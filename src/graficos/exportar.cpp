@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <initializer_list>
 
 #include "saida.h"
 
@@ -20,6 +21,17 @@ void numero(std::FILE* f, double v) {
   }
 }
 
+// One CSV row: the values separated by commas, then LF.
+void linha(std::FILE* f, std::initializer_list<double> valores) {
+  const char* separador = "";
+  for (double v : valores) {
+    std::fputs(separador, f);
+    numero(f, v);
+    separador = ",";
+  }
+  std::fputc('\n', f);
+}
+
 }  // namespace
 
 std::string texto_exato(double v) {
@@ -35,17 +47,18 @@ bool escrever_csv(const Relatorio& rel, const std::string& caminho, std::string&
   if (!saida.abrir(erro)) return false;
   std::FILE* f = saida.arquivo();
   std::fputs("x,y,temperatura_numerica,temperatura_analitica,erro_numerico\n", f);
-  for (const No& n : rel.nos) {
-    numero(f, n.x);
-    std::fputc(',', f);
-    numero(f, n.y);
-    std::fputc(',', f);
-    numero(f, n.numerica);
-    std::fputc(',', f);
-    numero(f, n.analitica);
-    std::fputc(',', f);
-    numero(f, n.erro);
-    std::fputc('\n', f);
+  for (const No& n : rel.nos) linha(f, {n.x, n.y, n.numerica, n.analitica, n.erro});
+  return saida.concluir(erro);
+}
+
+bool escrever_historico_csv(const Relatorio& rel, const std::string& caminho, std::string& erro) {
+  ArquivoSaida saida(caminho);
+  if (!saida.abrir(erro)) return false;
+  std::FILE* f = saida.arquivo();
+  std::fputs("k,L1_L1_0,L2_L2_0,Linf_Linf_0\n", f);
+  for (const LinhaHistorico& h : rel.historico) {
+    std::fprintf(f, "%d,", static_cast<int>(h.k));
+    linha(f, {h.L1, h.L2, h.Linf});
   }
   return saida.concluir(erro);
 }

@@ -9,23 +9,15 @@
 #include <vector>
 
 #include "desenho.h"
+#include "eixos.h"
+#include "isotermas.h"
+#include "texto.h"
 
 namespace graficos {
 
 namespace {
 
-constexpr Cor cor_L1{0.12, 0.47, 0.71}, cor_L2{1.0, 0.50, 0.05}, cor_Linf{0.17, 0.63, 0.17}, cor_tol{0.84, 0.15, 0.16};
-
-std::string formatar(const char* forma, double v) {
-  char buf[64];
-  std::snprintf(buf, sizeof buf, forma, v);
-  return buf;
-}
-
-void cabecalho(cairo_t* cr, double largura, const std::string& titulo, const std::string& subtitulo) {
-  texto(cr, largura / 2, 14, titulo, 17, 0.5, 0, true);
-  texto(cr, largura / 2, 40, subtitulo, 11, 0.5, 0);
-}
+constexpr Cor cor_L1{0.12, 0.47, 0.71}, cor_L2{1.0, 0.50, 0.05}, cor_Linf{0.17, 0.63, 0.17};
 
 // One series as a polyline, broken wherever a value cannot sit on a log axis.
 void serie(cairo_t* cr, const Relatorio& rel, double LinhaHistorico::*membro, const Escala& ex, const Escala& ey,
@@ -53,38 +45,6 @@ void serie(cairo_t* cr, const Relatorio& rel, double LinhaHistorico::*membro, co
   }
 }
 
-void legenda(cairo_t* cr, const Caixa& c, bool com_tolerancia) {
-  struct Item {
-    const char* rotulo;
-    Cor cor;
-    bool tracejado;
-  };
-  std::vector<Item> itens = {{"L1(it)/L1(0)", cor_L1, false}, {"L2(it)/L2(0)", cor_L2, false},
-                             {"Linf(it)/Linf(0)", cor_Linf, false}};
-  if (com_tolerancia) itens.push_back({"tolerância", cor_tol, true});
-  const double lw = 170, lh = 10 + 20.0 * static_cast<double>(itens.size());
-  double x0 = c.x1 - lw - 10, y0 = c.y0 + 10;
-  cairo_set_source_rgb(cr, 1, 1, 1);
-  cairo_rectangle(cr, x0, y0, lw, lh);
-  cairo_fill_preserve(cr);
-  cairo_set_source_rgb(cr, 0.5, 0.5, 0.5);
-  cairo_set_line_width(cr, 1);
-  cairo_stroke(cr);
-  for (std::size_t k = 0; k < itens.size(); ++k) {
-    double y = y0 + 15 + 20.0 * static_cast<double>(k);
-    const Item& it = itens[k];
-    cairo_set_source_rgb(cr, it.cor.r, it.cor.g, it.cor.b);
-    cairo_set_line_width(cr, 2);
-    double tracos[] = {6, 4};
-    cairo_set_dash(cr, tracos, it.tracejado ? 2 : 0, 0);
-    cairo_move_to(cr, x0 + 10, y);
-    cairo_line_to(cr, x0 + 40, y);
-    cairo_stroke(cr);
-    cairo_set_dash(cr, nullptr, 0, 0);
-    texto(cr, x0 + 48, y, it.rotulo, 12, 0, 0.5);
-  }
-}
-
 struct Geometria {
   Caixa placa, barra;
   Tamanho tamanho;
@@ -104,13 +64,9 @@ Geometria geometria(const Relatorio& rel) {
   g.placa = {esquerda, topo, esquerda + pw, topo + ph};
   double hb = std::max(ph, 240.0);
   g.barra = {g.placa.x1 + 30, topo, g.placa.x1 + 52, topo + hb};
-  g.tamanho = {static_cast<int>(std::ceil(std::max(g.barra.x1 + 110, 620.0))),
+  g.tamanho = {static_cast<int>(std::ceil(std::max(g.barra.x1 + 130, 620.0))),
                static_cast<int>(std::ceil(topo + hb + baixo))};
   return g;
-}
-
-double valor(const No& n, Campo c) {
-  return c == Campo::numerica ? n.numerica : c == Campo::analitica ? n.analitica : n.erro;
 }
 
 // The colour range: both temperature fields share theirs; the error's is symmetric about 0.
@@ -165,14 +121,18 @@ cairo_surface_t* imagem_do_campo(const Relatorio& rel, Campo campo, double v0, d
 
 }  // namespace
 
-Tamanho tamanho_historico() { return {900, 560}; }
+Tamanho tamanho_historico() { return {1000, 560}; }
 
-void desenhar_historico(cairo_t* cr, const Relatorio& rel) {
+std::string subtitulo(const Relatorio& rel, const std::string& depois) {
+  return rel.titulo + " — malha " + std::to_string(rel.Nx) + " × " + std::to_string(rel.Ny) + depois;
+}
+
+void desenhar_historico(cairo_t* cr, const Relatorio& rel, const Resumo& r) {
   const Tamanho t = tamanho_historico();
-  const Caixa c{100, 75, t.largura - 30.0, t.altura - 65.0};
+  const Caixa c{95, 80, 660, t.altura - 65.0};
   cabecalho(cr, t.largura, "Histórico de convergência",
-            rel.titulo + " — malha " + std::to_string(rel.Nx) + " × " + std::to_string(rel.Ny) + ", it = " +
-                std::to_string(rel.it) + ", tol = " + formatar("%.3E", rel.tol));
+            subtitulo(rel, ", it = " + std::to_string(rel.it) + ", tol = " + formatar("%.3E", rel.tol)),
+            aviso_convergencia(r));
 
   double lo = std::numeric_limits<double>::infinity(), hi = -lo;
   for (const LinhaHistorico& h : rel.historico)
@@ -180,38 +140,41 @@ void desenhar_historico(cairo_t* cr, const Relatorio& rel) {
       if (v > 0 && std::isfinite(v)) lo = std::min(lo, v), hi = std::max(hi, v);
   const bool com_tol = rel.tol > 0 && std::isfinite(rel.tol);
   if (com_tol) lo = std::min(lo, rel.tol), hi = std::max(hi, rel.tol);
-  if (!(hi >= lo)) lo = 0.1, hi = 10;
-  double y0 = std::pow(10.0, std::floor(std::log10(lo))), y1 = std::pow(10.0, std::ceil(std::log10(hi)));
-  if (y1 <= y0) y1 = y0 * 10;
-  if (!std::isfinite(y1)) y1 = std::numeric_limits<double>::max();
-  if (!(y0 > 0)) y0 = std::numeric_limits<double>::denorm_min();
+  double y0, y1;
+  faixa_log(lo, hi, y0, y1);
   double x1 = std::max(rel.it, 1);
 
   Escala ex{0, x1, c.x0, c.x1}, ey{y0, y1, c.y1, c.y0, true};
-  std::vector<Marca> mx;
-  for (const Marca& m : marcas_lineares(0, x1, 8))
-    if (m.valor == std::floor(m.valor)) mx.push_back(m);  // iterations are whole numbers
+  Marcas mx = marcas_lineares(0, x1, 8);
+  std::erase_if(mx.lista, [](const Marca& m) { return m.valor != std::floor(m.valor); });  // whole iterations
   eixos(cr, c, ex, mx, ey, marcas_log(y0, y1, 12), "iteração", "norma relativa ao campo inicial");
 
   cairo_save(cr);
   cairo_rectangle(cr, c.x0, c.y0, c.largura(), c.altura());
   cairo_clip(cr);
   if (com_tol) {
-    double tracos[] = {6, 4};
-    cairo_set_dash(cr, tracos, 2, 0);
-    cairo_set_source_rgb(cr, cor_tol.r, cor_tol.g, cor_tol.b);
+    tracejado(cr, true);
+    cairo_set_source_rgb(cr, cor_L1.r, cor_L1.g, cor_L1.b);
     cairo_set_line_width(cr, 1.5);
     cairo_move_to(cr, c.x0, ey(rel.tol));
     cairo_line_to(cr, c.x1, ey(rel.tol));
     cairo_stroke(cr);
-    cairo_set_dash(cr, nullptr, 0, 0);
+    tracejado(cr, false);
+    texto(cr, c.x0 + 6, ey(rel.tol) - 3, "tol (L1)", 11, 0, 1, false, 0, cor_L1);
   }
   const bool marcadores = rel.historico.size() <= 60;
-  serie(cr, rel, &LinhaHistorico::L1, ex, ey, cor_L1, marcadores);
   serie(cr, rel, &LinhaHistorico::L2, ex, ey, cor_L2, marcadores);
   serie(cr, rel, &LinhaHistorico::Linf, ex, ey, cor_Linf, marcadores);
+  serie(cr, rel, &LinhaHistorico::L1, ex, ey, cor_L1, marcadores);
   cairo_restore(cr);
-  legenda(cr, c, com_tol);
+
+  std::vector<ItemLegenda> itens = {
+      {"L1(it)/L1(0), L1 = Σ |r|", cor_L1, false, marcadores ? Marcador::circulo : Marcador::nenhum},
+      {"L2(it)/L2(0), L2 = Σ r² (soma de quadrados)", cor_L2, false, marcadores ? Marcador::circulo : Marcador::nenhum},
+      {"Linf(it)/Linf(0), Linf = máx |r|", cor_Linf, false, marcadores ? Marcador::circulo : Marcador::nenhum}};
+  if (com_tol) itens.push_back({"tol: critério de parada, só sobre L1", cor_L1, true});
+  double h = legenda(cr, c.x1 + 15, c.y0, t.largura - c.x1 - 25, itens);
+  texto(cr, c.x1 + 15, c.y0 + h + 8, "r: resíduo de cada nó interior", 11);
 }
 
 std::string motivo_sem_mapa(const Relatorio& rel) {
@@ -228,14 +191,13 @@ std::string motivo_sem_mapa(const Relatorio& rel) {
 
 Tamanho tamanho_mapa(const Relatorio& rel) { return geometria(rel).tamanho; }
 
-void desenhar_mapa(cairo_t* cr, const Relatorio& rel, Campo campo) {
+void desenhar_mapa(cairo_t* cr, const Relatorio& rel, const Resumo& r, Campo campo) {
   const Geometria g = geometria(rel);
   const Caixa& p = g.placa;
   const char* titulo = campo == Campo::numerica    ? "Temperatura numérica"
                        : campo == Campo::analitica ? "Temperatura analítica"
                                                    : "Erro numérico (analítica − numérica)";
-  cabecalho(cr, g.tamanho.largura, titulo,
-            rel.titulo + " — malha " + std::to_string(rel.Nx) + " × " + std::to_string(rel.Ny));
+  cabecalho(cr, g.tamanho.largura, titulo, subtitulo(rel), aviso_convergencia(r));
 
   double v0, v1;
   faixa_de_cores(rel, campo, v0, v1);
@@ -266,10 +228,20 @@ void desenhar_mapa(cairo_t* cr, const Relatorio& rel, Campo campo) {
   const double ya = a.y, yb = rel.nos[static_cast<std::size_t>(rel.Ny - 1) * static_cast<std::size_t>(rel.Nx)].y;
   Escala ex{xa, xb, p.x0, p.x1}, ey{ya, yb, p.y1, p.y0};
   int alvo_x = std::max(2, static_cast<int>(p.largura() / 80)), alvo_y = std::max(2, static_cast<int>(p.altura() / 60));
+  // Isotherms at the levels of a finer set of the bar's ticks, inside its range.
+  std::vector<double> niveis;
+  if (campo != Campo::erro) {
+    Marcas n = marcas_lineares(v0, v1, 10);
+    const double margem = (v1 - v0) * 1e-6;
+    std::erase_if(n.lista, [&](const Marca& m) { return m.valor <= v0 + margem || m.valor >= v1 - margem; });
+    desenhar_isotermas(cr, rel, campo, n, ex, ey, p);
+    for (const Marca& m : n.lista) niveis.push_back(m.valor);
+  }
   eixos(cr, p, ex, marcas_lineares(std::min(xa, xb), std::max(xa, xb), alvo_x), ey,
         marcas_lineares(std::min(ya, yb), std::max(ya, yb), alvo_y), "x [m]", "y [m]");
+  // The edge value is 1: temperatures are dimensionless.
   barra_de_cores(cr, g.barra, v0, v1, campo == Campo::erro ? mapa_divergente : mapa_sequencial,
-                 campo == Campo::erro ? "erro" : "temperatura");
+                 campo == Campo::erro ? "erro, Ta − T [-]" : "T [-]", niveis);
 }
 
 }  // namespace graficos

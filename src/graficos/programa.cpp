@@ -1,27 +1,23 @@
 #include "programa.h"
 
-#include <cerrno>
-#include <cstring>
 #include <filesystem>
 #include <memory>
-#include <vector>
+#include <system_error>
 
-#include "desenho.h"
+#include "estudo.h"
 #include "exportar.h"
 #include "figuras.h"
+#include "figuras_estudo.h"
+#include "perfis.h"
 #include "relatorio.h"
+#include "resumo.h"
+#include "tarefas.h"
 
 namespace graficos {
 
 namespace fs = std::filesystem;
 
 namespace {
-
-constexpr std::int64_t nos_para_progresso = 100000;
-
-struct FecharArquivo {
-  void operator()(std::FILE* f) const { std::fclose(f); }
-};
 
 // "resultado.txt" -> "resultado"; ".oculto" stays whole.
 std::string radical(const fs::path& relatorio) {
@@ -30,19 +26,109 @@ std::string radical(const fs::path& relatorio) {
   return ponto == std::string::npos || ponto == 0 ? nome : nome.substr(0, ponto);
 }
 
+int um_relatorio(const Opcoes& op, std::FILE* saida, std::FILE* diag) {
+  const std::string& caminho = op.relatorios.front();
+  // Held by pointer: the drawing tasks keep references to it.
+  auto rel = std::make_unique<Relatorio>();
+  if (!ler_arquivo(caminho, *rel, diag)) return 1;
+  const Resumo resumo = resumir(*rel);
+  fs::path pasta = op.pasta.empty() ? fs::path(caminho).parent_path() : fs::path(op.pasta);
+  if (!op.pasta.empty() && !preparar_pasta(op.pasta, diag)) return 1;
+  const std::string base = (pasta / radical(caminho)).string();
+  const bool completa = rel->listagem == Listagem::completa;
+  const bool mapas = completa && motivo_sem_mapa(*rel).empty();
+  if (completa && !mapas)
+    std::fprintf(diag, "%s: mapas, perfis e VTK omitidos: %s\n", programa, motivo_sem_mapa(*rel).c_str());
+
+  const Relatorio& r = *rel;
+  std::vector<Tarefa> tarefas;
+  Tamanho t = tamanho_historico();
+  figura(tarefas, op.png, op.svg, base + "_historico", t.largura, t.altura,
+         [&r, resumo](cairo_t* cr) { desenhar_historico(cr, r, resumo); });
+  if (mapas) {
+    for (auto [campo, nome] : {std::pair{Campo::numerica, "_numerica"}, std::pair{Campo::analitica, "_analitica"},
+                               std::pair{Campo::erro, "_erro"}}) {
+      Tamanho tm = tamanho_mapa(r);
+      figura(tarefas, op.png, op.svg, base + nome, tm.largura, tm.altura,
+             [&r, resumo, campo](cairo_t* cr) { desenhar_mapa(cr, r, resumo, campo); });
+    }
+    Tamanho tp = tamanho_perfis();
+    figura(tarefas, op.png, op.svg, base + "_perfis", tp.largura, tp.altura,
+           [&r, resumo](cairo_t* cr) { desenhar_perfis(cr, r, resumo); });
+  }
+  tarefas.push_back({base + "_historico.csv",
+                     [&r](const std::string& c, std::string& e) { return escrever_historico_csv(r, c, e); }});
+  tarefas.push_back({base + "_resumo.json", [&r, resumo](const std::string& c, std::string& e) {
+                       return escrever_resumo_json(r, resumo, c, e);
+                     }});
+  if (!r.nos.empty())
+    tarefas.push_back({base + "_nos.csv", [&r](const std::string& c, std::string& e) { return escrever_csv(r, c, e); }});
+  if (mapas)
+    tarefas.push_back({base + ".vtk", [&r](const std::string& c, std::string& e) { return escrever_vtk(r, c, e); }});
+  const bool grande = static_cast<std::int64_t>(r.nos.size()) > nos_para_progresso;
+  return cumprir(tarefas, op.relatorios, saida, diag, grande);
+}
+
+int estudo(const Opcoes& op, std::FILE* saida, std::FILE* diag) {
+  // One file given twice would be a grid compared with itself.
+  for (std::size_t k = 0; k < op.relatorios.size(); ++k) {
+    for (std::size_t l = 0; l < k; ++l) {
+      std::error_code ec;
+      if (fs::equivalent(op.relatorios[l], op.relatorios[k], ec)) {
+        std::fprintf(diag, "%s: %s: é o mesmo relatório que %s; o estudo de malha compara malhas diferentes\n",
+                     programa, op.relatorios[k].c_str(), op.relatorios[l].c_str());
+        return 1;
+      }
+    }
+  }
+  std::vector<Relatorio> relatorios(op.relatorios.size());
+  for (std::size_t k = 0; k < relatorios.size(); ++k)
+    if (!ler_arquivo(op.relatorios[k], relatorios[k], diag)) return 1;
+  std::vector<Malha> malhas;
+  std::string erro;
+  if (!montar_estudo(relatorios, op.relatorios, malhas, erro)) {
+    std::fprintf(diag, "%s: %s\n", programa, erro.c_str());
+    return 1;
+  }
+  // analisar() saw to it that without -o the reports share one folder.
+  fs::path pasta = op.pasta.empty() ? fs::path(op.relatorios.front()).parent_path() : fs::path(op.pasta);
+  if (!op.pasta.empty() && !preparar_pasta(op.pasta, diag)) return 1;
+  const std::string base = (pasta / "convergencia_").string();
+  std::vector<Tarefa> tarefas;
+  tarefas.push_back({base + "malha.csv",
+                     [&malhas](const std::string& c, std::string& e) { return escrever_estudo_csv(malhas, c, e); }});
+  Tamanho t = tamanho_estudo();
+  figura(tarefas, op.png, op.svg, base + "malha", t.largura, t.altura,
+         [&malhas](cairo_t* cr) { desenhar_estudo(cr, malhas); });
+  figura(tarefas, op.png, op.svg, base + "historicos", t.largura, t.altura,
+         [&malhas](cairo_t* cr) { desenhar_historicos(cr, malhas); });
+  return cumprir(tarefas, op.relatorios, saida, diag);
+}
+
 }  // namespace
 
 std::string uso() {
   return "Uso: calor2d-graficos [opções] RELATÓRIO\n"
+         "     calor2d-graficos [opções] RELATÓRIO RELATÓRIO...   (estudo de malha)\n"
          "\n"
          "Lê um relatório do calor2d e escreve, ao lado dele (ou na pasta de -o):\n"
          "  RADICAL_historico.EXT   histórico de convergência (L1, L2 e Linf relativos, escala log)\n"
-         "  RADICAL_numerica.EXT    mapa da temperatura numérica      (só com sol_mode 1)\n"
-         "  RADICAL_analitica.EXT   mapa da temperatura analítica     (só com sol_mode 1)\n"
+         "  RADICAL_historico.csv   o histórico: k e as três razões, como o relatório as mostra\n"
+         "  RADICAL_resumo.json     parâmetros, normas, médias, erro máximo e se convergiu\n"
+         "  RADICAL_numerica.EXT    mapa da temperatura numérica, com isotermas (só com sol_mode 1)\n"
+         "  RADICAL_analitica.EXT   mapa da temperatura analítica, com isotermas (só com sol_mode 1)\n"
          "  RADICAL_erro.EXT        mapa do erro numérico             (só com sol_mode 1)\n"
+         "  RADICAL_perfis.EXT      perfis numérico e analítico nas linhas centrais (só com sol_mode 1)\n"
          "  RADICAL_nos.csv         os nós listados: x, y, numérica, analítica, erro\n"
          "  RADICAL.vtk             os três campos para o ParaView    (só com sol_mode 1)\n"
          "RADICAL é o nome do relatório sem a extensão; EXT é png e/ou svg.\n"
+         "\n"
+         "Com vários relatórios da mesma placa em malhas diferentes (sol_mode 1 ou 2),\n"
+         "escreve o estudo de malha na pasta de -o (sem -o, na pasta dos relatórios):\n"
+         "  convergencia_malha.csv       uma linha por malha: dx, dy, Nx, Ny, it, convergiu,\n"
+         "                               erro máximo e RMS nos nós, |Tm_a - Tm_n| e a ordem observada\n"
+         "  convergencia_malha.EXT       erro contra espaçamento (log-log), com a inclinação 2\n"
+         "  convergencia_historicos.EXT  os históricos de L1 sobrepostos\n"
          "\n"
          "Opções:\n"
          "  -o, --saida PASTA        escreve na PASTA (criada se não existir)\n"
@@ -50,8 +136,8 @@ std::string uso() {
          "  -h, --help               mostra esta ajuda e termina\n"
          "  -V, --version            mostra a versão e termina\n"
          "\n"
-         "Estado de saída: 0 sucesso; 1 relatório inválido ou falha de leitura/escrita;\n"
-         "2 erro de uso.\n";
+         "Estado de saída: 0 sucesso; 1 relatório inválido ou recusado, ou falha de\n"
+         "leitura/escrita; 2 erro de uso.\n";
 }
 
 Analise analisar(int argc, const char* const* argv, Opcoes& op, std::string& erro) {
@@ -108,117 +194,26 @@ Analise analisar(int argc, const char* const* argv, Opcoes& op, std::string& err
       return Analise::erro;
     }
   }
-  if (posicionais.size() != 1) {
-    erro = posicionais.empty() ? "falta o relatório a ler" : "um relatório só, por favor (recebidos " +
-                                                                 std::to_string(posicionais.size()) + ")";
+  if (posicionais.empty()) {
+    erro = "falta o relatório a ler";
     return Analise::erro;
   }
-  op.relatorio = posicionais.front();
+  if (posicionais.size() > 1 && op.pasta.empty()) {
+    // The study goes beside its reports when they share a folder.
+    fs::path comum = fs::path(posicionais.front()).parent_path();
+    for (const std::string& p : posicionais) {
+      if (fs::path(p).parent_path() != comum) {
+        erro = "os relatórios estão em pastas diferentes: diga com -o onde escrever o estudo de malha";
+        return Analise::erro;
+      }
+    }
+  }
+  op.relatorios = posicionais;
   return Analise::executar;
 }
 
 int executar(const Opcoes& op, std::FILE* saida, std::FILE* diag) {
-  const char* prog = "calor2d-graficos";
-  std::unique_ptr<std::FILE, FecharArquivo> f(std::fopen(op.relatorio.c_str(), "rb"));
-  if (!f) {
-    std::fprintf(diag, "%s: %s: %s\n", prog, op.relatorio.c_str(), std::strerror(errno));
-    return 1;
-  }
-  std::error_code ec;
-  if (fs::is_directory(op.relatorio, ec)) {
-    std::fprintf(diag, "%s: %s: é uma pasta, não um relatório\n", prog, op.relatorio.c_str());
-    return 1;
-  }
-
-  int decimo_mostrado = 0;
-  auto progresso = [&](std::int64_t lidos, std::int64_t total) {
-    if (total <= nos_para_progresso) return;
-    auto decimo = static_cast<int>(lidos * 10 / total);
-    if (decimo <= decimo_mostrado) return;
-    decimo_mostrado = decimo;
-    std::fprintf(diag, "%s: lendo a solução: %d%% (%lld de %lld nós)\n", prog, decimo * 10,
-                 static_cast<long long>(lidos), static_cast<long long>(total));
-  };
-  Relatorio rel;
-  ErroLeitura erro;
-  if (!ler_relatorio(f.get(), rel, erro, progresso)) {
-    if (erro.linha == 0) {
-      std::fprintf(diag, "%s: %s: %s\n", prog, op.relatorio.c_str(), erro.encontrado.c_str());
-    } else {
-      std::fprintf(diag, "%s: %s:%ld: esperado %s; encontrado \"%s\"\n", prog, op.relatorio.c_str(), erro.linha,
-                   erro.esperado.c_str(), erro.encontrado.c_str());
-    }
-    return 1;
-  }
-  f.reset();
-
-  fs::path pasta = op.pasta.empty() ? fs::path(op.relatorio).parent_path() : fs::path(op.pasta);
-  if (!op.pasta.empty()) {
-    fs::create_directories(pasta, ec);  // an existing folder is no error
-    if (ec || !fs::is_directory(pasta)) {
-      std::fprintf(diag, "%s: %s: %s\n", prog, pasta.string().c_str(),
-                   ec ? ec.message().c_str() : "não é uma pasta");
-      return 1;
-    }
-  }
-  const std::string base = (pasta / radical(op.relatorio)).string();
-  const bool grande = static_cast<std::int64_t>(rel.nos.size()) > nos_para_progresso;
-  const bool mapas = rel.listagem == Listagem::completa && motivo_sem_mapa(rel).empty();
-  if (rel.listagem == Listagem::completa && !mapas)
-    std::fprintf(diag, "%s: mapas e VTK omitidos: %s\n", prog, motivo_sem_mapa(rel).c_str());
-
-  struct Tarefa {
-    std::string caminho;
-    std::function<bool(const std::string&, std::string&)> fazer;
-  };
-  std::vector<Tarefa> tarefas;
-  std::vector<std::pair<Formato, const char*>> formatos;
-  if (op.png) formatos.push_back({Formato::png, ".png"});
-  if (op.svg) formatos.push_back({Formato::svg, ".svg"});
-  for (const auto& par : formatos) {
-    const Formato formato = par.first;
-    const char* ext = par.second;
-    Tamanho t = tamanho_historico();
-    tarefas.push_back({base + "_historico" + ext, [&rel, formato, t](const std::string& c, std::string& e) {
-                         return gravar_figura(formato, c, t.largura, t.altura,
-                                              [&rel](cairo_t* cr) { desenhar_historico(cr, rel); }, e);
-                       }});
-    if (!mapas) continue;
-    for (const auto& mapa : {std::pair{Campo::numerica, "_numerica"}, std::pair{Campo::analitica, "_analitica"},
-                             std::pair{Campo::erro, "_erro"}}) {
-      const Campo campo = mapa.first;
-      const char* nome = mapa.second;
-      Tamanho tm = tamanho_mapa(rel);
-      tarefas.push_back({base + nome + ext, [&rel, formato, tm, campo](const std::string& c, std::string& e) {
-                           return gravar_figura(formato, c, tm.largura, tm.altura,
-                                                [&rel, campo](cairo_t* cr) { desenhar_mapa(cr, rel, campo); }, e);
-                         }});
-    }
-  }
-  if (!rel.nos.empty()) tarefas.push_back({base + "_nos.csv", [&rel](const std::string& c, std::string& e) {
-                                             return escrever_csv(rel, c, e);
-                                           }});
-  if (mapas) tarefas.push_back({base + ".vtk", [&rel](const std::string& c, std::string& e) {
-                                  return escrever_vtk(rel, c, e);
-                                }});
-
-  // Never write over the report being read, whatever it is called.
-  for (const Tarefa& t : tarefas) {
-    if (fs::equivalent(t.caminho, op.relatorio, ec)) {
-      std::fprintf(diag, "%s: %s: é o próprio relatório; nada foi escrito\n", prog, t.caminho.c_str());
-      return 1;
-    }
-  }
-  for (const Tarefa& t : tarefas) {
-    if (grande) std::fprintf(diag, "%s: escrevendo %s\n", prog, t.caminho.c_str());
-    std::string e;
-    if (!t.fazer(t.caminho, e)) {
-      std::fprintf(diag, "%s: %s\n", prog, e.c_str());
-      return 1;
-    }
-    std::fprintf(saida, "%s\n", t.caminho.c_str());
-  }
-  return std::fflush(saida) == 0 ? 0 : 1;
+  return op.relatorios.size() == 1 ? um_relatorio(op, saida, diag) : estudo(op, saida, diag);
 }
 
 }  // namespace graficos

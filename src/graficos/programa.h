@@ -3,12 +3,13 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 namespace graficos {
 
 struct Opcoes {
-  std::string relatorio;  // the report to read
-  std::string pasta;      // where to write; empty: beside the report
+  std::vector<std::string> relatorios;  // one report, or several for a mesh-refinement study
+  std::string pasta;                    // where to write; empty: beside the report(s)
   bool svg = false, png = true;
 };
 
@@ -24,9 +25,10 @@ Analise analisar(int argc, const char* const* argv, Opcoes& op, std::string& err
 // Usage text (UTF-8, Portuguese).
 std::string uso();
 
-// Reads the report and writes what it supports. Written paths go to `saida`, one
-// per line; errors and, for reports of more than 100 000 nodes, progress go to
-// `diag`. Returns the exit status: 0 done, 1 bad report or input/output failure.
+// Reads the report and writes what it supports, or, for several reports, the
+// study of their grids. Written paths go to `saida`, one per line; errors and,
+// for reports of more than 100 000 nodes, progress go to `diag`. Returns the exit
+// status: 0 done, 1 a report refused or an input/output failure.
 int executar(const Opcoes& op, std::FILE* saida, std::FILE* diag);
 
 }  // namespace graficos

@@ -138,6 +138,7 @@ class Leitor {
     if (!vazia() || !vazia() || !literal(cabecalho_historico())) return false;
     if (!historico()) return false;  // ends on the table's closing blank line
     if (!vazia() || !faixa(faixa_solucoes) || !vazia() || !literal(cabecalho_solucoes())) return false;
+    rel_.linha_listagem = in_.numero() + 1;
     if (!solucoes()) return false;  // ends on the listing's closing blank line
     if (!vazia()) return false;
     if (!valor_na_45(rotulo_Tm_a, rel_.Tm_analitica) || !valor_na_45(rotulo_Tm_n, rel_.Tm_numerica) ||

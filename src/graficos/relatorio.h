@@ -29,6 +29,12 @@ struct No {
   double numerica = 0, analitica = 0, erro = 0;  // erro = analitica - numerica
 };
 
+// The three values of a node, by name.
+enum class Campo { numerica, analitica, erro };
+inline double valor(const No& n, Campo c) {
+  return c == Campo::numerica ? n.numerica : c == Campo::analitica ? n.analitica : n.erro;
+}
+
 // Which nodes the report lists (the case's sol_mode).
 enum class Listagem : std::uint8_t {
   nenhuma,   // sol_mode other than 1 and 2
@@ -48,7 +54,11 @@ struct Relatorio {
   std::vector<No> nos;  // for `completa`, node (i, j) is element (i - 1) + (j - 1) * Nx
   double Tm_analitica = 0, Tm_numerica = 0, Tm_erro = 0;
   double tempo = 0;  // seconds; NaN when the report shows asterisks
+  long linha_listagem = 0;  // record where the solution listing begins (or would begin)
 };
+
+// Records that hold Lx and Ly in every report.
+constexpr long linha_Lx = 7, linha_Ly = 8;
 
 struct ErroLeitura {
   long linha = 0;          // 1-based record number; 0 when the file could not be read at all

@@ -1,6 +1,7 @@
 #include "texto.h"
 
 #include <cstdint>
+#include <cstdio>
 
 namespace graficos {
 
@@ -94,6 +95,12 @@ bool cp1252_de_utf8(std::string_view utf8, std::string& out) {
     out += static_cast<char>(byte < 0 ? 0x1A : byte);
   }
   return ok;
+}
+
+std::string formatar(const char* forma, double v) {
+  char buf[64];
+  std::snprintf(buf, sizeof buf, forma, v);
+  return buf;
 }
 
 }  // namespace graficos

@@ -17,6 +17,9 @@ std::string utf8_de_cp1252(std::string_view bytes);
 // sequence, becomes the byte 0x1A (substitute), and the result is false.
 bool cp1252_de_utf8(std::string_view utf8, std::string& out);
 
+// One number in a printf format with a single double conversion ("%.3E").
+std::string formatar(const char* forma, double v);
+
 // True when `bytes` is well-formed UTF-8 (shortest forms, no surrogates).
 bool utf8_valido(std::string_view bytes);
 
