@@ -52,7 +52,8 @@ TEST(ReportFaults, UnopenableReportNamesEndWithTheOpenError) {
   struct Case {
     std::string name;
     int number;
-  } cases[] = {{"pasta", 6414}, {"falta/r.txt", 6416}, {"entrada_geral.ent/r.txt", 6416}};
+  } cases[] = {{"pasta", 6414}, {"falta/r.txt", 6416}, {"entrada_geral.ent/r.txt", 6416}, {"pasta/", 6414},
+               {"falta/", 6414}};
   for (const Case& c : cases) {
     write_file(dir.file("entrada_geral.ent"), small_case(c.name));
     testsupport::RunResult r = run_calor2d(dir.path());
@@ -74,6 +75,23 @@ TEST(ReportFaults, ReadOnlyReportIsOpenedThenRefusedAtTheFirstWrite) {
   EXPECT_EQ(r.status, 1);
   EXPECT_TRUE(starts_with(r.err, testsupport::io_error_text('F', 6421, "WRITE", "r.txt"))) << r.err;
   EXPECT_EQ(read_file(dir.file("r.txt")), "older report\r\n");
+}
+
+TEST(ReportFaults, ReportThroughALinkToAMissingFileCreatesTheTarget) {
+#if defined(_WIN32)
+  GTEST_SKIP() << "symbolic links are a POSIX test here";
+#else
+  TempDir dir;
+  ::mkdir(dir.file("saida").c_str(), 0755);
+  ASSERT_EQ(::symlink("saida/novo.txt", dir.file("r.txt").c_str()), 0);
+  write_file(dir.file("entrada_geral.ent"), small_case("r.txt"));
+  testsupport::RunResult r = run_calor2d(dir.path());
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(starts_with(read_file(dir.file("saida/novo.txt")), "Difus\xE3o de"));
+  struct stat st;
+  ASSERT_EQ(::lstat(dir.file("r.txt").c_str(), &st), 0);
+  EXPECT_TRUE(S_ISLNK(st.st_mode));
+#endif
 }
 
 TEST(ReportFaults, OlderLongerReportLeavesNoTrace) {
@@ -122,6 +140,34 @@ TEST(CaseFaults, TruncatedAfterAnyValueEndsAtEndOfFile) {
     EXPECT_TRUE(starts_with(r.err, testsupport::io_error_text('F', 6501, "READ", "entrada_geral.ent"))) << values;
     EXPECT_FALSE(testsupport::file_exists(dir.file("r.txt")));
     end = full.find('\n', end) + 1;
+  }
+}
+
+TEST(CaseFaults, LastLineWithoutLineFeedReadsAtEverySizeAroundTheBuffer) {
+  // Sizes around multiples of the 1024-byte buffer, the last value ending the
+  // file with no terminator or with a lone CR; without the ninth value the read
+  // after the eighth still meets the end of the file.
+  for (int size : {1023, 1024, 1025, 2048, 3072}) {
+    for (const char* end : {"", "\r"}) {
+      for (bool ninth : {true, false}) {
+        SCOPED_TRACE(testing::Message() << size << (*end ? " CR" : "") << (ninth ? "" : " eight values"));
+        std::string head = "'r.txt'\r\n1.0\n1.0\n5\n5\n20\n1e-8\n";
+        std::string tail = ninth ? "2\n5" : "2";
+        tail += end;
+        std::string text = head + std::string(static_cast<std::size_t>(size) - head.size() - tail.size(), ' ') + tail;
+        ASSERT_EQ(text.size(), static_cast<std::size_t>(size));
+        TempDir dir;
+        write_file(dir.file("entrada_geral.ent"), text);
+        testsupport::RunResult r = run_calor2d(dir.path());
+        EXPECT_EQ(r.status, ninth ? 0 : 1) << r.err;
+        if (ninth) {
+          EXPECT_TRUE(testsupport::file_exists(dir.file("r.txt")));
+        } else {
+          EXPECT_EQ(r.err, testsupport::io_error_text('F', 6501, "READ", "entrada_geral.ent") +
+                               "end of file encountered\r\n");
+        }
+      }
+    }
   }
 }
 

@@ -77,6 +77,17 @@ TEST(Program, ReportNameReachesTheEditorAsOneWordAndRunsNothing) {
   EXPECT_EQ(options.log(), "[entrada_geral.ent]\n[./+!touch pwned]\n");
 }
 
+TEST(Program, WindowsDeviceNamesAreOrdinaryFileNamesHere) {
+  if (testsupport::windows()) GTEST_SKIP() << "on Windows these names are devices";
+  for (const char* name : {"aux.txt", "COM1", "LINE", "nul.txt", "LPT1.rel", "prn"}) {
+    TempDir dir;
+    write_file(dir.file("entrada_geral.ent"), case_file(name, "1.0", "1.0", 5, 5, 20, "1e-8", 2, 5));
+    testsupport::RunResult r = run_calor2d(dir.path());
+    EXPECT_EQ(r.status, 0) << name << r.err;
+    EXPECT_EQ(read_file(dir.file(name)).substr(0, 10), "Difus\xE3o de") << name;
+  }
+}
+
 TEST(Program, MissingCaseFileIsCreatedEmptyAndEndsAtEndOfFile) {
   TempDir dir;
   testsupport::RunResult r = run_calor2d(dir.path());

@@ -26,7 +26,7 @@ enum class Erro : std::uint8_t {
   real_bad_number,    // F6103 token not wholly a number, or no digit
   radix_twice,        // F6302 second '#' in an integer
   radix_invalid,      // F6303 base before '#' outside 2..36
-  repeat_zero,        // F6502 repeat count 0
+  repeat_zero,        // F6502 repeat count 0 or negative
   repeat_twice,       // F6503 second repeat count before the value
   number_quoted,      // F6504 quoted or parenthesised value for a number
   // Records.
@@ -40,10 +40,14 @@ enum class Erro : std::uint8_t {
   open_not_found,     // F6416 file or path does not exist, or the name is too long
   open_too_many,      // F6417 the process has too many open files
   open_no_slot,       // F6418 all unit slots are in use
+  open_folder,        // F6414 the name designates a folder (or ends in a separator)
+  open_no_reader,     // F6412 writing to a FIFO that no process reads
+  open_not_a_file,    // F6412 reading a device that is not a console
   // Writing.
   write_denied,       // F6421 access denied or lock violation on write or cut
   write_disk_full,    // F6422 no space left on the device
   write_failed,       // F6423 any other failed write, flush or cut
+  write_no_reader,    // F6423 the reader of a pipe or FIFO has gone
   // Formats.
   format_invalid,     // F6980 malformed format text
   format_item_type,   // F6981 item type does not suit its edit descriptor

@@ -32,6 +32,7 @@ struct unit_record {
   plat::FileId id;        // volume and file index, to refuse a second unit on one file
   bool has_id = false;
   bool console = false;   // CON/USER: reads standard input, writes standard output
+  bool stream = false;    // FIFO, pipe or device: opened by the first statement, for its direction
   Kind kind = Kind::formatted;
   int capacity = buffer_size;  // 1024, or 132 for a device
   char buffer[buffer_size];
@@ -42,6 +43,7 @@ struct unit_record {
   bool dirty = false;
   bool scratch = false;
   bool eof = false;
+  bool partial = false;   // the last refill ended inside a record
   Action action = Action::read_write;
   bool keep = true;  // close disposition
   int last_error = 0;
@@ -60,6 +62,7 @@ void close_unit(int unit);
 unit_record* find_unit(int unit);
 // The unit a statement works on; an unconnected unit is connected first to an
 // existing file named by the blank-name rule (command-line argument or prompt).
+// A FIFO, pipe or device is opened here, for reading or writing as `st` says.
 unit_record& statement_unit(int unit, Statement st);
 
 // Reading (records). Raise 6501 at end of file, 6500 on a failed read.

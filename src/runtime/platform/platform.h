@@ -26,6 +26,9 @@ enum class OsError : std::uint8_t {
   exists,         // exclusive create met an existing file
   too_many_files, // per-process or system descriptor limit
   disk_full,      // no space left
+  is_directory,   // the name designates a folder
+  no_reader,      // a FIFO that no process reads, or a pipe whose reader has gone
+  not_a_file,     // a device that is not a console, which never ends a record
   other,
 };
 
@@ -39,20 +42,40 @@ struct FileId {
 };
 
 bool file_exists(const std::string& name);
+// A name ending in a folder separator: it designates a folder, never a file.
+bool names_folder(const std::string& name);
+// Opens or creates a disk file. A symbolic link to a missing file creates its
+// target (exclusively, like any new file), as other programs do.
 File open_file(const std::string& name, Access access, Disposition disp, OsError& err);
+// A FIFO, pipe or device: served in one direction only, so it is opened with the
+// access of the first statement on it. Writing to a FIFO that no process reads
+// fails at once (no_reader) instead of waiting; reading waits for a writer, as
+// any reader of a FIFO does. Reading a device that is not a console (it would
+// never end a record) is refused (not_a_file).
+File open_stream(const std::string& name, Access access, OsError& err);
+// Whether `name` designates a FIFO, pipe, socket or device (followed through
+// symbolic links), and if so its identity.
+bool is_stream(const std::string& name, FileId& id);
 // Reads up to n bytes at the current position: count (0 at end of file) or -1.
 long read_file(File f, char* buf, std::size_t n, OsError& err);
 // Writes n bytes; returns the count written (short or -1 on failure).
 long write_file(File f, const char* buf, std::size_t n, OsError& err);
 // Moves the file position to `offset` and ends the file there.
 bool truncate_file(File f, std::int64_t offset, OsError& err);
-void close_file(File f);
+// Closes the handle; false (with `err`) when the system reports a failure, such
+// as a write that a network filesystem refuses only at close.
+bool close_file(File f, OsError& err);
 bool file_identity(File f, FileId& id);
 // Whether two names designate one existing file (same volume and file index).
 bool same_file(const std::string& a, const std::string& b);
 
-// Devices for the reserved names (CON, NUL, COM1, ...); `upper` is the name
-// before its extension, upper-cased. Standard streams come back with `standard`.
+// Whether a reserved name (CON, NUL, COM1, ...; `upper` is the name before its
+// extension, upper-cased) designates a device here. Windows keeps them all; on
+// POSIX systems only the console (CON, USER) and standard error (ERR) do, and
+// the others are ordinary file names.
+bool is_device_name(std::string_view upper);
+// Devices for the reserved names that is_device_name accepts. Standard streams
+// come back with `standard`.
 File open_device(std::string_view upper, OsError& err);
 
 // Ends the process at once with `status` (async-signal-safe; no C++ clean-up).
