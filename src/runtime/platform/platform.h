@@ -99,6 +99,9 @@ int run_command(const std::string& interpreter, std::string_view command, int& e
 // for an option by the program that gets it. Returns false when the platform
 // cannot quote it safely (the caller then runs nothing).
 bool quote_argument(std::string_view arg, std::string& out);
+// Whether the interpreter can find a program called `name` (on POSIX systems an
+// executable file of that name in a folder of PATH).
+bool program_findable(const char* name);
 // Interpreter used when COMSPEC is unset or empty.
 const char* default_interpreter();
 // Value of an environment variable, empty when unset.
