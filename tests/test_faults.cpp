@@ -7,6 +7,8 @@
 
 #include <string>
 
+#include "principal.h"
+#include "runtime/memory.h"
 #include "support.h"
 
 using testsupport::case_file;
@@ -196,4 +198,38 @@ TEST(MemoryFaults, AllocationFailureEndsWithTheRunTimeReport) {
   EXPECT_EQ(r.err, "\r\nrun-time error F6700\r\n- insufficient memory\r\n");
   EXPECT_FALSE(testsupport::file_exists(dir.file("r.txt")));
 #endif
+}
+
+TEST(MemoryFaults, HugeIterationLimitTakesOnlyTheMemoryTheIterationsUse) {
+  if (testsupport::windows()) GTEST_SKIP() << "Windows commits the histories whole (see README)";
+  // Three histories of 16 GB each, of which the run writes a few elements.
+  TempDir dir;
+  write_file(dir.file("entrada_geral.ent"), case_file("r.txt", "1.0", "1.0", 5, 5, 2000000000, "1", 2, 5));
+  testsupport::RunOptions o;
+  o.deadline_seconds = 20;
+  testsupport::RunResult r = testsupport::run_calor2d_bounded(dir.path(), o);
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.err, "");
+  EXPECT_LT(r.peak_kb, 256 * 1024);
+}
+
+TEST(MemoryFaults, FieldsThatCannotFitEndWithF6700BeforeAnyIsTouched) {
+  // 300 x 300 nodes: the fields take about 1.4 MB.
+  const struct {
+    unsigned long long limit;
+    int status;
+    const char* err;
+  } cases[] = {{1u << 20, 1, "\r\nrun-time error F6700\r\n- insufficient memory\r\n"}, {2u << 20, 0, ""}};
+  for (const auto& c : cases) {
+    TempDir dir;
+    write_file(dir.file("entrada_geral.ent"), case_file("r.txt", "1.0", "1.0", 300, 300, 1, "1e-8", 2, 5));
+    testsupport::RunResult r = testsupport::run_forked([&] {
+      if (::chdir(dir.path().c_str()) != 0) return;
+      rt::set_memory_limit(c.limit);
+      principal::run();
+    });
+    EXPECT_EQ(r.status, c.status) << c.limit;
+    EXPECT_EQ(r.err, c.err);
+    EXPECT_EQ(testsupport::file_exists(dir.file("r.txt")), c.status == 0);
+  }
 }

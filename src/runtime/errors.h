@@ -53,7 +53,7 @@ enum class Erro : std::uint8_t {
   format_item_type,   // F6981 item type does not suit its edit descriptor
   format_no_item,     // F6982 format ended while items remained
   // General.
-  no_memory,          // F6700 an allocation failed
+  no_memory,          // F6700 an allocation failed, or the fields cannot fit in memory
   // Floating-point traps (letter M, context MATH).
   fp_invalid,         // M6101
   fp_denormal,        // M6102

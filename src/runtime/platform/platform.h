@@ -122,6 +122,16 @@ void step_off_processor(int processor);
 // Makes sure the three standard streams are open, so no file takes their place.
 void ensure_standard_streams();
 
+// ---- Memory --------------------------------------------------------------------
+
+// Bytes of memory the process can have: the physical memory, or a control-group
+// limit where a smaller one applies; 0 when unknown.
+std::uint64_t memory_limit();
+// `n` zeroed bytes whose pages cost nothing until they are touched; nullptr when
+// the system refuses. Released with release_pages.
+void* zeroed_pages(std::size_t n);
+void release_pages(void* p, std::size_t n);
+
 // ---- Clock ----------------------------------------------------------------------
 
 // Monotonic time as a count of 100-ns ticks at millisecond resolution, never 0.
