@@ -54,6 +54,7 @@ struct RunOptions {
   long stdout_limit = -1;     // standard output is read up to this many bytes, then closed
   // Called every millisecond or so with the program's process id until it returns true.
   std::function<bool(int pid)> while_running;
+  std::vector<int> ignored_signals;  // ignored when the program starts, as nohup does
 };
 RunResult run_calor2d_bounded(const std::string& dir, const RunOptions& options);
 

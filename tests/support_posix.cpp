@@ -122,6 +122,8 @@ RunResult spawn(const std::string& dir, const std::string& exe, const std::vecto
     if (chdir(dir.c_str()) != 0) _exit(127);
     // As from a terminal, whatever the test runner was started with.
     for (int sig : {SIGINT, SIGTERM, SIGHUP}) signal(sig, SIG_DFL);
+    if (opt != nullptr)
+      for (int sig : opt->ignored_signals) signal(sig, SIG_IGN);
     close(0);  // standard input closed, as in a batch run
     dup2(out_pipe[1], 1);
     dup2(err_pipe[1], 2);

@@ -37,6 +37,11 @@ RunOptions within(int seconds) {
 
 std::string before_time(const std::string& report) { return report.substr(0, report.find("Tempo de processamento")); }
 
+long file_size(const std::string& path) {
+  struct stat st;
+  return ::stat(path.c_str(), &st) == 0 ? static_cast<long>(st.st_size) : -1;
+}
+
 using Clock = std::chrono::steady_clock;
 
 // Reads a FIFO to its end as a separate program would; it is open for reading
@@ -146,6 +151,54 @@ TEST(Streams, CaseFileLinkedToAnEndlessDeviceIsRefused) {
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.err, testsupport::io_error_text('F', 6412, "OPEN", "entrada_geral.ent") +
                        "a device that is not a console cannot be read\r\n");
+}
+
+TEST(Interruptions, SignalDuringTheReportLeavesWholeRecordsReportsAndEndsByTheSignal) {
+  const struct {
+    int sig;
+    const char* name;
+  } signals[] = {{SIGTERM, "SIGTERM"}, {SIGINT, "SIGINT"}, {SIGHUP, "SIGHUP"}};
+  for (const auto& s : signals) {
+    SCOPED_TRACE(s.name);
+    TempDir dir;
+    // A million listed nodes: far more than is written before the signal lands.
+    const std::string text = case_file("r.txt", "1.0", "1.0", 1000, 1000, 1, "1e-8", 1, 5);
+    write_file(dir.file("entrada_geral.ent"), text);
+    RunOptions o = within(30);
+    const std::string report = dir.file("r.txt");
+    o.while_running = [&](int pid) {
+      if (file_size(report) < 256 * 1024) return false;
+      ::kill(pid, s.sig);
+      return true;
+    };
+    RunResult r = testsupport::run_calor2d_bounded(dir.path(), o);
+    EXPECT_EQ(r.status, 128 + s.sig);
+    EXPECT_EQ(r.err, std::string("\r\nrun-time error F6800\r\n- interrupted by ") + s.name + "\r\n");
+    const std::string left = read_file(report);
+    ASSERT_GT(left.size(), 256u * 1024);
+    ASSERT_EQ(left.substr(left.size() - 2), "\r\n");
+    // The last record is a whole listing line: five fields of 25 and CR LF.
+    const std::size_t start = left.rfind('\n', left.size() - 2) + 1;
+    EXPECT_EQ(left.size() - start, 127u);
+    EXPECT_EQ(read_file(dir.file("entrada_geral.ent")), text);
+  }
+}
+
+TEST(Interruptions, HangUpIgnoredAtStartStaysIgnored) {
+  TempDir dir;
+  write_file(dir.file("entrada_geral.ent"), case_file("r.txt", "1.0", "1.0", 300, 300, 1, "1e-8", 1, 5));
+  RunOptions o = within(30);
+  o.ignored_signals = {SIGHUP};  // nohup calor2d
+  const std::string report = dir.file("r.txt");
+  o.while_running = [&](int pid) {
+    if (file_size(report) < 256 * 1024) return false;
+    ::kill(pid, SIGHUP);
+    return true;
+  };
+  RunResult r = testsupport::run_calor2d_bounded(dir.path(), o);
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.err, "");
+  EXPECT_NE(read_file(report).find("Tempo de processamento"), std::string::npos);
 }
 
 TEST(CloseFailures, ReportThatTheSystemRefusesAtCloseIsAWriteError) {

@@ -50,6 +50,7 @@ constexpr Entry catalogue[] = {
     {'F', 6981, "item type does not match its edit descriptor"},
     {'F', 6982, "format has no edit descriptor for the item"},
     {'F', 6700, "insufficient memory"},
+    {'F', 6800, "interrupted by "},
     {'M', 6101, "floating-point error: invalid"},
     {'M', 6102, "floating-point error: denormal"},
     {'M', 6103, "floating-point error: divide by zero"},
@@ -121,6 +122,23 @@ bool first_report() {
 
 void out_of_memory() { general_error(Erro::no_memory); }
 
+// In signal context. A report already under way may be stuck on a stalled
+// pipe: the interruption then ends the run at once.
+void on_interruption(const char* signal_name) {
+  if (reporting.exchange(1) != 0) plat::end_interrupted();
+  write_whole_records_signal_safe();
+  const Entry& en = catalogue[static_cast<int>(Erro::interrupted)];
+  Text t;
+  t.add("\r\nrun-time error ");
+  t.add_number(en.letter, en.number);
+  t.add("\r\n- ");
+  t.add(en.message);
+  t.add(signal_name);
+  t.add("\r\n");
+  plat::write_raw(plat::std_error(), t.buf, t.len);
+  plat::end_interrupted();
+}
+
 }  // namespace
 
 char erro_letter(Erro e) { return catalogue[static_cast<int>(e)].letter; }
@@ -178,6 +196,7 @@ void start_run(int argc, char** argv) {
   plat::prepare_process_environment();
   std::set_new_handler(out_of_memory);
   plat::enable_fp_traps();
+  plat::catch_interruptions(on_interruption);
 }
 
 void set_error_hook(ErrorHook hook) { error_hook = hook; }

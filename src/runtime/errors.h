@@ -54,6 +54,7 @@ enum class Erro : std::uint8_t {
   format_no_item,     // F6982 format ended while items remained
   // General.
   no_memory,          // F6700 an allocation failed, or the fields cannot fit in memory
+  interrupted,        // F6800 SIGTERM, SIGINT or SIGHUP ended the run
   // Floating-point traps (letter M, context MATH).
   fp_invalid,         // M6101
   fp_denormal,        // M6102

@@ -225,6 +225,47 @@ void quiet_close(Slot& s) {
   release(s, ignored);
 }
 
+// Where the last line feed before `end` leaves the file, looking back a few
+// buffers at most; -1 when none is found there or the file cannot be read.
+std::int64_t last_record_end(plat::File f, std::int64_t end) {
+  char b[buffer_size];
+  std::int64_t to = end;
+  while (to > 0 && end - to < 16 * buffer_size) {
+    std::int64_t from = to > buffer_size ? to - buffer_size : 0;
+    long n = plat::read_at_raw(f, from, b, static_cast<std::size_t>(to - from));
+    if (n != to - from) return -1;
+    for (long i = n; i > 0; --i)
+      if (b[i - 1] == '\n') return from + i;
+    to = from;
+  }
+  return to == 0 ? 0 : -1;
+}
+
+void write_whole_records(unit_record& u) {
+  if (!u.write_mode || (!u.handle.is_open() && !u.console)) return;
+  const plat::File f = u.console ? plat::std_output() : u.handle;
+  const std::int32_t pos = u.position;
+  std::int32_t lf = pos - 1;
+  while (lf >= 0 && u.buffer[lf] != '\n') --lf;
+  const bool idle = u.flushing == 0 && u.dirty;
+  const std::int64_t at = f.standard ? -1 : plat::position_raw(f);
+  if (at < 0) {
+    // A pipe or device: what a write under way has sent is unknown, so only a
+    // buffer that no write is taking from is written.
+    if (idle && lf >= 0) plat::write_raw(f, u.buffer, static_cast<std::size_t>(lf) + 1);
+    return;
+  }
+  const std::int64_t sent = at - u.file_offset;
+  if (idle && lf >= 0 && sent >= 0 && sent <= lf) {
+    plat::write_raw(f, u.buffer + sent, static_cast<std::size_t>(lf + 1 - sent));
+    return;
+  }
+  // The file itself may end inside a record (the buffer was written in the
+  // middle of one): cut it back to the end of the last whole record.
+  std::int64_t end = last_record_end(f, at);
+  plat::OsError err;
+  if (end >= 0 && end < at) plat::truncate_file(f, end, err);
+}
 
 }  // namespace
 
@@ -318,6 +359,7 @@ void put_bytes(unit_record& u, const char* p, std::size_t n) {
     std::size_t room = static_cast<std::size_t>(u.capacity - u.position);
     std::size_t take = std::min(room, n);
     std::memcpy(u.buffer + u.position, p, take);
+    std::atomic_signal_fence(std::memory_order_seq_cst);  // bytes before the count that shows them
     u.position += static_cast<std::int32_t>(take);
     u.dirty = true;
     p += take;
@@ -333,6 +375,7 @@ void flush_buffer(unit_record& u, Statement st) {
   }
   plat::OsError err = plat::OsError::none;
   std::size_t n = static_cast<std::size_t>(u.position);
+  u.flushing = 1;
   long written = plat::write_file(u.console ? plat::std_output() : u.handle, u.buffer, n, err);
   if (written != static_cast<long>(n)) {
     // What did reach the file leaves the buffer, so the exit's last flush cannot write it twice.
@@ -344,12 +387,15 @@ void flush_buffer(unit_record& u, Statement st) {
     // Nothing of a failed write passes silently: a truncated report never ends a run with status 0.
     Erro e = write_error(err == plat::OsError::none ? plat::OsError::disk_full : err);
     u.last_error = erro_number(e);
+    u.flushing = 0;
     io_error(e, st, u.name);
   }
   u.file_offset += written;
   u.position = 0;
   u.last = -1;
   u.dirty = false;
+  std::atomic_signal_fence(std::memory_order_seq_cst);
+  u.flushing = 0;
 }
 
 void close_all_units(bool report_failures) {
@@ -369,6 +415,12 @@ void flush_all_units_signal_safe() {
     if (u == nullptr || !u->write_mode || !u->dirty || u->position <= 0) continue;
     plat::write_raw(u->console ? plat::std_output() : u->handle, u->buffer, static_cast<std::size_t>(u->position));
     u->dirty = false;
+  }
+}
+
+void write_whole_records_signal_safe() {
+  for (Slot& s : unit_table) {
+    if (unit_record* u = s.rec) write_whole_records(*u);
   }
 }
 

@@ -8,6 +8,7 @@
 // Every failure ends the run through the run-time error report.
 #pragma once
 
+#include <csignal>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -44,6 +45,7 @@ struct unit_record {
   bool scratch = false;
   bool eof = false;
   bool partial = false;   // the last refill ended inside a record
+  volatile std::sig_atomic_t flushing = 0;  // a buffer write is under way
   Action action = Action::read_write;
   bool keep = true;  // close disposition
   int last_error = 0;
@@ -82,6 +84,11 @@ void flush_buffer(unit_record& u, Statement st = Statement::write);
 void close_all_units(bool report_failures);
 // Async-signal-safe last resort: writes the dirty buffers with raw writes.
 void flush_all_units_signal_safe();
+// Async-signal-safe, for an interruption that may come in the middle of a record:
+// every unit being written ends at its last whole record (pending bytes up to the
+// last line feed are written; a disk file holding part of a record is cut back).
+// Units being read are not touched.
+void write_whole_records_signal_safe();
 
 // Command-line arguments for the blank-name rule (argument 1 is the first).
 void set_arguments(int argc, char** argv);

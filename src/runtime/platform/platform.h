@@ -82,6 +82,10 @@ File open_device(std::string_view upper, OsError& err);
 [[noreturn]] void exit_now(int status);
 // Async-signal-safe raw write used by the exit paths of a trapped fault.
 void write_raw(File f, const char* buf, std::size_t n);
+// Async-signal-safe: the position of a file that has one, else -1.
+std::int64_t position_raw(File f);
+// Async-signal-safe: reads up to n bytes at `offset`; the count, or -1.
+long read_at_raw(File f, std::int64_t offset, char* buf, std::size_t n);
 
 File std_input();
 File std_output();
@@ -131,6 +135,18 @@ std::uint64_t memory_limit();
 // the system refuses. Released with release_pages.
 void* zeroed_pages(std::size_t n);
 void release_pages(void* p, std::size_t n);
+
+// ---- Interruptions --------------------------------------------------------------
+
+// Runs `handler` with the signal's name ("SIGTERM", "SIGINT", "SIGHUP") when one
+// of these arrives, on the thread that called this; a signal the process was
+// started with ignored stays ignored. The handler runs in signal context and
+// ends with end_interrupted. Where there are no such signals nothing is done.
+using InterruptHandler = void (*)(const char* signal_name);
+void catch_interruptions(InterruptHandler handler);
+// Ends the process by the signal being handled, so that its parent sees the
+// interruption (async-signal-safe).
+[[noreturn]] void end_interrupted();
 
 // ---- Clock ----------------------------------------------------------------------
 

@@ -235,6 +235,23 @@ void write_raw(File f, const char* buf, std::size_t n) {
   }
 }
 
+std::int64_t position_raw(File f) {
+  struct stat st;
+  int fd = static_cast<int>(f.h);
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return -1;
+  return static_cast<std::int64_t>(::lseek(fd, 0, SEEK_CUR));
+}
+
+long read_at_raw(File f, std::int64_t offset, char* buf, std::size_t n) {
+  int fd = static_cast<int>(f.h);
+  if (::lseek(fd, static_cast<off_t>(offset), SEEK_SET) < 0) return -1;
+  ssize_t r;
+  do {
+    r = ::read(fd, buf, n);
+  } while (r < 0 && errno == EINTR);
+  return static_cast<long>(r);
+}
+
 File std_input() { return File{0, true}; }
 File std_output() { return File{1, true}; }
 File std_error() { return File{2, true}; }

@@ -198,6 +198,23 @@ void write_raw(File f, const char* buf, std::size_t n) {
   }
 }
 
+std::int64_t position_raw(File f) {
+  HANDLE h = handle_of(f);
+  LARGE_INTEGER zero{}, at{};
+  if (::GetFileType(h) != FILE_TYPE_DISK || !::SetFilePointerEx(h, zero, &at, FILE_CURRENT)) return -1;
+  return at.QuadPart;
+}
+
+long read_at_raw(File f, std::int64_t offset, char* buf, std::size_t n) {
+  HANDLE h = handle_of(f);
+  LARGE_INTEGER to;
+  to.QuadPart = offset;
+  DWORD got = 0;
+  if (!::SetFilePointerEx(h, to, nullptr, FILE_BEGIN) || !::ReadFile(h, buf, static_cast<DWORD>(n), &got, nullptr))
+    return -1;
+  return static_cast<long>(got);
+}
+
 File std_input() { return standard_handle(STD_INPUT_HANDLE); }
 File std_output() { return standard_handle(STD_OUTPUT_HANDLE); }
 File std_error() { return standard_handle(STD_ERROR_HANDLE); }
