@@ -37,6 +37,8 @@ class ZeroedArray {
   double* data() { return data_; }
   const double* data() const { return data_; }
   std::size_t size() const { return size_; }
+  const double* begin() const { return data_; }
+  const double* end() const { return data_ + size_; }
 
  private:
   double* data_ = nullptr;
