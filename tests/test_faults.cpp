@@ -51,16 +51,22 @@ TEST(ReportFaults, FileSizeLimitEndsLikeAFullDiskWithEveryByteThatFitted) {
 TEST(ReportFaults, UnopenableReportNamesEndWithTheOpenError) {
   TempDir dir;
   ::mkdir(dir.file("pasta").c_str(), 0755);
+  const std::string folder = "the name designates a folder, not a file";
   struct Case {
     std::string name;
     int number;
-  } cases[] = {{"pasta", 6414}, {"falta/r.txt", 6416}, {"entrada_geral.ent/r.txt", 6416}, {"pasta/", 6414},
-               {"falta/", 6414}};
+    std::string message;
+  } cases[] = {{"pasta", 6414, folder},
+               {"falta/r.txt", 6416, "file not found"},
+               {"entrada_geral.ent/r.txt", 6416, "file not found"},
+               {"pasta/", 6414, folder},
+               {"falta/", 6414, folder}};
   for (const Case& c : cases) {
     write_file(dir.file("entrada_geral.ent"), small_case(c.name));
     testsupport::RunResult r = run_calor2d(dir.path());
     EXPECT_EQ(r.status, 1) << c.name;
-    EXPECT_TRUE(starts_with(r.err, testsupport::io_error_text('F', c.number, "OPEN", c.name))) << r.err;
+    EXPECT_EQ(r.err, testsupport::io_error_text('F', c.number, "OPEN", c.name) + c.message + "\r\n");
+    EXPECT_FALSE(testsupport::file_exists(dir.file("falta")));
   }
 }
 
@@ -146,27 +152,31 @@ TEST(CaseFaults, TruncatedAfterAnyValueEndsAtEndOfFile) {
 }
 
 TEST(CaseFaults, LastLineWithoutLineFeedReadsAtEverySizeAroundTheBuffer) {
-  // Sizes around multiples of the 1024-byte buffer, the last value ending the
-  // file with no terminator or with a lone CR; without the ninth value the read
-  // after the eighth still meets the end of the file.
+  // Sizes around multiples of the 1024-byte buffer, lines ending in LF or CR LF,
+  // the last value ending the file with no terminator or with a lone CR; without
+  // the ninth value the read after the eighth still meets the end of the file.
   for (int size : {1023, 1024, 1025, 2048, 3072}) {
-    for (const char* end : {"", "\r"}) {
-      for (bool ninth : {true, false}) {
-        SCOPED_TRACE(testing::Message() << size << (*end ? " CR" : "") << (ninth ? "" : " eight values"));
-        std::string head = "'r.txt'\r\n1.0\n1.0\n5\n5\n20\n1e-8\n";
-        std::string tail = ninth ? "2\n5" : "2";
-        tail += end;
-        std::string text = head + std::string(static_cast<std::size_t>(size) - head.size() - tail.size(), ' ') + tail;
-        ASSERT_EQ(text.size(), static_cast<std::size_t>(size));
-        TempDir dir;
-        write_file(dir.file("entrada_geral.ent"), text);
-        testsupport::RunResult r = run_calor2d(dir.path());
-        EXPECT_EQ(r.status, ninth ? 0 : 1) << r.err;
-        if (ninth) {
-          EXPECT_TRUE(testsupport::file_exists(dir.file("r.txt")));
-        } else {
-          EXPECT_EQ(r.err, testsupport::io_error_text('F', 6501, "READ", "entrada_geral.ent") +
-                               "end of file encountered\r\n");
+    for (const char* eol : {"\n", "\r\n"}) {
+      for (const char* end : {"", "\r"}) {
+        for (bool ninth : {true, false}) {
+          SCOPED_TRACE(testing::Message() << size << (eol[0] == '\r' ? " CR LF" : " LF") << (*end ? ", last CR" : "")
+                                          << (ninth ? "" : ", eight values"));
+          std::string head;
+          for (const char* v : {"'r.txt'", "1.0", "1.0", "5", "5", "20", "1e-8"}) head = head + v + eol;
+          std::string tail = ninth ? std::string("2") + eol + "5" : "2";
+          tail += end;
+          std::string text = head + std::string(static_cast<std::size_t>(size) - head.size() - tail.size(), ' ') + tail;
+          ASSERT_EQ(text.size(), static_cast<std::size_t>(size));
+          TempDir dir;
+          write_file(dir.file("entrada_geral.ent"), text);
+          testsupport::RunResult r = run_calor2d(dir.path());
+          EXPECT_EQ(r.status, ninth ? 0 : 1) << r.err;
+          if (ninth) {
+            EXPECT_TRUE(testsupport::file_exists(dir.file("r.txt")));
+          } else {
+            EXPECT_EQ(r.err, testsupport::io_error_text('F', 6501, "READ", "entrada_geral.ent") +
+                                 "end of file encountered\r\n");
+          }
         }
       }
     }

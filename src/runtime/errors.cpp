@@ -25,6 +25,8 @@ constexpr Entry catalogue[] = {
     {'F', 6101, "invalid integer"},
     {'F', 6102, "real overflow"},
     {'F', 6103, "invalid real"},
+    {'F', 6101, "number longer than 4096 characters"},
+    {'F', 6103, "number longer than 4096 characters"},
     {'F', 6302, "more than one radix specifier"},
     {'F', 6303, "radix outside 2..36"},
     {'F', 6502, "repeat count must be positive"},

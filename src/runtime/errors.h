@@ -24,6 +24,8 @@ enum class Erro : std::uint8_t {
   int_bad_digit,      // F6101 byte that is not a digit of the number's base
   real_overflow,      // F6102 real value beyond the double range
   real_bad_number,    // F6103 token not wholly a number, or no digit
+  int_too_long,       // F6101 integer spelt with more characters than a value may hold
+  real_too_long,      // F6103 real spelt with more characters than a value may hold
   radix_twice,        // F6302 second '#' in an integer
   radix_invalid,      // F6303 base before '#' outside 2..36
   repeat_zero,        // F6502 repeat count 0 or negative
