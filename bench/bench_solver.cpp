@@ -84,7 +84,8 @@ Setup program_setup(const Case& c) {
   solvers::norm_L1(v::aP, v::aE, v::aN, v::Nx, v::Ny, v::T.data(), v::L1[0]);
   solvers::norm_L2(v::aP, v::aE, v::aN, v::Nx, v::Ny, v::T.data(), v::L2[0]);
   solvers::norm_Linf(v::aP, v::aE, v::aN, v::Nx, v::Ny, v::T.data(), v::Linf[0]);
-  return {v::aP, v::aE, v::aN, v::tol, v::Nx, v::Ny, v::itmax, v::T, v::L1, v::L2, v::Linf};
+  return {v::aP, v::aE, v::aN, v::tol, v::Nx, v::Ny, v::itmax, v::T,
+          {v::L1.begin(), v::L1.end()}, {v::L2.begin(), v::L2.end()}, {v::Linf.begin(), v::Linf.end()}};
 }
 
 struct Outcome {

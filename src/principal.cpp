@@ -5,6 +5,7 @@
 #include "processamento.h"
 #include "runtime/clock.h"
 #include "runtime/fpe.h"
+#include "runtime/memory.h"
 #include "solvers.h"
 #include "variaveis.h"
 
@@ -18,6 +19,9 @@ void run() {
   pi = rt::m_acos(-1.0);
 
   N = Nx * Ny;
+  // The fields are filled whole: refused now if they cannot fit, rather than
+  // killed by the system half-way through filling them.
+  rt::require_memory(sizeof(double) * ((2 * (static_cast<std::uint64_t>(N) + 1)) + Nx + 1 + Ny + 1));
   Ta.assign(static_cast<std::size_t>(N) + 1, 0.0);
   T.assign(static_cast<std::size_t>(N) + 1, 0.0);
   y.assign(static_cast<std::size_t>(Ny) + 1, 0.0);

@@ -1,5 +1,6 @@
 #include "processamento.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "dados.h"
@@ -12,30 +13,63 @@ using namespace variaveis;
 
 namespace {
 
+// A double's significand with an exponent of its own range: a product or a
+// quotient of two significands in [0.5, 1) stays normal, so it rounds exactly
+// as the product of the full values does wherever that one is a normal double,
+// and it never overflows.
+struct Wide {
+  double m;    // 0, or 0.5 <= |m| < 1
+  long e = 0;  // the value is m * 2^e
+};
+
+Wide wide(double x) {
+  int e = 0;
+  const double m = std::frexp(x, &e);
+  return {m, e};
+}
+
+Wide times(Wide a, Wide b) {
+  Wide r = wide(a.m * b.m);
+  r.e += a.e + b.e;
+  return r;
+}
+
+Wide over(Wide a, Wide b) {
+  Wide r = wide(a.m / b.m);
+  r.e += a.e - b.e;
+  return r;
+}
+
+// Beyond the largest finite double.
+bool past_range(Wide a) { return a.m != 0.0 && a.e > 1024; }
+
+double narrow(Wide a) { return std::ldexp(a.m, static_cast<int>(std::clamp(a.e, -4096L, 4096L))); }
+
 // Closed-form mean 2*Lx*(cosh a - 1) / (pi^2 * Ly * sinh a), a = pi*Ly/Lx.
 //
-// Just below the sinh overflow the denominator ((sinh(a)*pi)*pi)*Ly can pass the
-// double range while the mean itself is small. Scaling sinh(a) and cosh(a) - 1 by
-// the same power of two changes no rounding as long as every scaled value stays
-// normal, and the quotient q is unchanged, so large arguments take the scaled
-// path and give the same bits the plain formula gives wherever it does not
-// overflow. Past 2^512 the scaled values stay normal: s' >= pi*pi*|Ly|, and a
-// |Ly| small enough to make that subnormal would need pi/Lx beyond the double
-// range to reach a sinh that large.
+// Just below the sinh overflow, or for a plate near the largest doubles, the
+// denominator ((sinh(a)*pi)*pi)*Ly can pass the double range while the mean
+// itself is small. The steps are followed with wide exponents first; where none
+// of them leaves the double range they are the plain double steps, bit for bit,
+// and those run (with the process's traps, as before). Otherwise the wide result
+// is the mean, rounded once to a double at the end.
 double mean_closed_form() {
-  constexpr double large = 0x1p512;
-  constexpr double down = 0x1p-512;
-
   const double a = (pi / Lx) * Ly;
-  double sh = rt::m_sinh(a);
-  double cm1 = rt::m_cosh(a) - 1.0;
-  if (std::fabs(sh) >= large) {
-    sh = sh * down;
-    cm1 = cm1 * down;
+  const double sh = rt::m_sinh(a);
+  const double cm1 = rt::m_cosh(a) - 1.0;
+
+  const Wide s1 = times(wide(sh), wide(pi));
+  const Wide s2 = times(s1, wide(pi));
+  const Wide s = times(s2, wide(Ly));
+  const Wide q = over(wide(cm1), s);
+  const Wide t = times(q, wide(Lx));
+  const Wide mean = times(t, wide(2.0));
+  for (const Wide& step : {s1, s2, s, q, t, mean}) {
+    if (past_range(step)) return narrow(mean);
   }
-  const double s = ((sh * pi) * pi) * Ly;
-  const double q = cm1 / s;
-  return (q * Lx) * 2.0;
+  const double sd = ((sh * pi) * pi) * Ly;
+  const double qd = cm1 / sd;
+  return (qd * Lx) * 2.0;
 }
 
 }  // namespace

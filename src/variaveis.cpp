@@ -13,7 +13,7 @@ int N;
 double pi, dx, dy;
 std::vector<double> x, y, T, Ta;
 double aP, aE, aN;
-std::vector<double> L1, L2, Linf;
+rt::ZeroedArray L1, L2, Linf;
 int it;
 double Tm_a, Tm_n, tcpu;
 int sys_status;

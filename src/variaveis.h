@@ -3,6 +3,8 @@
 
 #include <vector>
 
+#include "runtime/memory.h"
+
 namespace variaveis {
 
 inline constexpr int out_name_len = 100;
@@ -23,8 +25,9 @@ extern double pi, dx, dy;
 extern std::vector<double> x, y, T, Ta;
 extern double aP, aE, aN;
 
-// Norm histories, elements 0..itmax.
-extern std::vector<double> L1, L2, Linf;
+// Norm histories, elements 0..itmax. Sized for the iteration limit but used up
+// to `it`, so their pages are taken only as the solver writes them.
+extern rt::ZeroedArray L1, L2, Linf;
 extern int it;
 
 extern double Tm_a, Tm_n;

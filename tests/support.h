@@ -35,6 +35,7 @@ struct RunResult {
   int status = -1;  // exit status, or 128 + signal
   std::string out;
   std::string err;
+  long peak_kb = 0;  // peak resident memory of a bounded run (POSIX)
 };
 
 // Runs `exe` with `args` in `dir`, standard input closed, and collects its output.
@@ -44,6 +45,18 @@ RunResult run_in(const std::string& dir, const std::string& exe, const std::vect
 // The calor2d binary of this build.
 RunResult run_calor2d(const std::string& dir, const std::vector<std::string>& args = {},
                       const std::vector<std::string>& env = {});
+
+// A run that ends in bounded time whatever the program does (POSIX; on Windows
+// only `env` applies).
+struct RunOptions {
+  std::vector<std::string> env;
+  int deadline_seconds = 30;  // then the program is killed (status 128 + 9)
+  long stdout_limit = -1;     // standard output is read up to this many bytes, then closed
+  // Called every millisecond or so with the program's process id until it returns true.
+  std::function<bool(int pid)> while_running;
+  std::vector<int> ignored_signals;  // ignored when the program starts, as nohup does
+};
+RunResult run_calor2d_bounded(const std::string& dir, const RunOptions& options);
 
 // Runs `fn` in a child process (standard input from the null device, output
 // collected), then the run-time's exit processing; a run-time error inside `fn`

@@ -6,6 +6,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <stdexcept>
@@ -34,16 +38,27 @@ TempDir::~TempDir() {
 
 namespace {
 
-RunResult collect(int out_fd, int err_fd, pid_t pid) {
+RunResult collect(int out_fd, int err_fd, pid_t pid, const RunOptions* opt = nullptr) {
+  using clock = std::chrono::steady_clock;
+  const auto deadline = clock::now() + std::chrono::seconds(opt ? opt->deadline_seconds : 0);
+  bool watching = opt != nullptr && opt->while_running != nullptr, killed = false;
   RunResult r;
   pollfd fds[2] = {{out_fd, POLLIN, 0}, {err_fd, POLLIN, 0}};
   int open_count = 2;
   char buf[65536];
   while (open_count > 0) {
-    if (poll(fds, 2, -1) < 0) continue;
+    if (opt != nullptr && !killed && clock::now() > deadline) {
+      kill(pid, SIGKILL);
+      killed = true;
+    }
+    if (watching) watching = !opt->while_running(static_cast<int>(pid));
+    if (poll(fds, 2, opt != nullptr ? 1 : -1) < 0) continue;
     for (int i = 0; i < 2; ++i) {
       if (fds[i].fd < 0 || fds[i].revents == 0) continue;
-      ssize_t n = read(fds[i].fd, buf, sizeof buf);
+      std::size_t want = sizeof buf;
+      if (i == 0 && opt != nullptr && opt->stdout_limit >= 0)
+        want = std::min(want, static_cast<std::size_t>(opt->stdout_limit) - r.out.size());
+      ssize_t n = want == 0 ? 0 : read(fds[i].fd, buf, want);
       if (n <= 0) {
         close(fds[i].fd);
         fds[i].fd = -1;
@@ -54,8 +69,19 @@ RunResult collect(int out_fd, int err_fd, pid_t pid) {
     }
   }
   int status = 0;
-  waitpid(pid, &status, 0);
+  rusage usage{};
+  for (;;) {
+    pid_t w = wait4(pid, &status, opt != nullptr ? WNOHANG : 0, &usage);
+    if (w == pid || (w < 0 && errno != EINTR)) break;
+    if (!killed && clock::now() > deadline) {
+      kill(pid, SIGKILL);
+      killed = true;
+    }
+    if (watching) watching = !opt->while_running(static_cast<int>(pid));
+    usleep(1000);
+  }
   r.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  r.peak_kb = usage.ru_maxrss;
   return r;
 }
 
@@ -65,7 +91,8 @@ struct Limits {
 };
 
 RunResult spawn(const std::string& dir, const std::string& exe, const std::vector<std::string>& args,
-                const std::vector<std::string>& env, bool as_nobody, Limits limits = {}) {
+                const std::vector<std::string>& env, bool as_nobody, Limits limits = {},
+                const RunOptions* opt = nullptr) {
   int out_pipe[2], err_pipe[2];
   if (pipe(out_pipe) != 0 || pipe(err_pipe) != 0) throw std::runtime_error("pipe failed");
 
@@ -93,11 +120,15 @@ RunResult spawn(const std::string& dir, const std::string& exe, const std::vecto
       if (setrlimit(RLIMIT_FSIZE, &lim) != 0) _exit(125);
     }
     if (chdir(dir.c_str()) != 0) _exit(127);
+    // As from a terminal, whatever the test runner was started with.
+    for (int sig : {SIGINT, SIGTERM, SIGHUP}) signal(sig, SIG_DFL);
+    if (opt != nullptr)
+      for (int sig : opt->ignored_signals) signal(sig, SIG_IGN);
     close(0);  // standard input closed, as in a batch run
     dup2(out_pipe[1], 1);
     dup2(err_pipe[1], 2);
-    close(out_pipe[0]); close(out_pipe[1]);
-    close(err_pipe[0]); close(err_pipe[1]);
+    // Nothing else of the test runner's: the program gets what a shell gives it.
+    for (int fd = 3; fd < 1024; ++fd) close(fd);
     std::vector<char*> argv{const_cast<char*>(exe.c_str())};
     for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
@@ -110,10 +141,14 @@ RunResult spawn(const std::string& dir, const std::string& exe, const std::vecto
   close(out_pipe[1]);
   close(err_pipe[1]);
 
-  return collect(out_pipe[0], err_pipe[0], pid);
+  return collect(out_pipe[0], err_pipe[0], pid, opt);
 }
 
 }  // namespace
+
+RunResult run_calor2d_bounded(const std::string& dir, const RunOptions& options) {
+  return spawn(dir, CALOR2D_EXE, {}, options.env, false, {}, &options);
+}
 
 RunResult run_in(const std::string& dir, const std::string& exe, const std::vector<std::string>& args,
                  const std::vector<std::string>& env) {

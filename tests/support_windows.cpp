@@ -234,6 +234,10 @@ RunResult run_in(const std::string& dir, const std::string& exe, const std::vect
   return start_and_collect(line, dir.c_str(), nullptr, &block);
 }
 
+RunResult run_calor2d_bounded(const std::string& dir, const RunOptions& options) {
+  return run_calor2d(dir, {}, options.env);
+}
+
 // Windows has no superuser that ignores a read-only attribute.
 RunResult run_as_nobody(const std::string& dir) { return run_calor2d(dir); }
 

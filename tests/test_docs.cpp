@@ -28,7 +28,9 @@ struct Entry {
 
 // Splits the page into entries: "## title" then fenced blocks case/setup/stderr/files.
 // Setup lines: "dir NAME", "readonly NAME", "arg TEXT" (a command-line argument),
-// "fsize BYTES" (a limit on the size of the files the run writes).
+// "fsize BYTES" (a limit on the size of the files the run writes), "fifo NAME",
+// "link NAME TARGET" (a symbolic link), "pad LINE COUNT" (COUNT zeros before the
+// value of that line of the case file).
 std::vector<Entry> parse(const std::string& page) {
   std::vector<Entry> entries;
   std::istringstream in(page);
@@ -74,17 +76,27 @@ TEST(DocumentedFailures, EveryEntryEndsAsTheDocumentSays) {
     // Linux devices, and read-only files where the system lets them be written
     // (root under Wine), cannot be set up everywhere.
     bool linux_device = e.case_text.find("/dev/") != std::string::npos;
-    bool read_only = false, size_limit = false;
+    bool read_only = false, posix_only = false;
     for (const std::string& s : e.setup) {
       read_only = read_only || s.rfind("readonly ", 0) == 0;
-      size_limit = size_limit || s.rfind("fsize ", 0) == 0;
+      posix_only = posix_only || s.rfind("fsize ", 0) == 0 || s.rfind("fifo ", 0) == 0 || s.rfind("link ", 0) == 0;
     }
-    if (((linux_device || size_limit) && testsupport::windows()) ||
+    if (((linux_device || posix_only) && testsupport::windows()) ||
         (read_only && !testsupport::read_only_files_hold()))
       continue;
     TempDir dir;
     ::chmod(dir.path().c_str(), 0777);
-    if (e.has_case) write_file(dir.file("entrada_geral.ent"), e.case_text);
+    std::string case_text = e.case_text;
+    for (const std::string& s : e.setup) {
+      std::istringstream words(s);
+      std::string what;
+      std::size_t line = 0, count = 0;
+      if (!(words >> what >> line >> count) || what != "pad") continue;
+      std::size_t at = 0;
+      for (std::size_t l = 1; l < line; ++l) at = case_text.find('\n', at) + 1;
+      case_text.insert(at, count, '0');
+    }
+    if (e.has_case) write_file(dir.file("entrada_geral.ent"), case_text);
     bool as_nobody = false;
     unsigned long long fsize = 0;
     std::vector<std::string> args;
@@ -102,13 +114,24 @@ TEST(DocumentedFailures, EveryEntryEndsAsTheDocumentSays) {
         args.push_back(name);
       } else if (what == "fsize") {
         fsize = std::stoull(name);
+#if !defined(_WIN32)
+      } else if (what == "fifo") {
+        ASSERT_EQ(::mkfifo(dir.file(name).c_str(), 0644), 0);
+      } else if (what == "link") {
+        std::string link = name.substr(0, name.find(' ')), target = name.substr(name.find(' ') + 1);
+        ASSERT_EQ(::symlink(target.c_str(), dir.file(link).c_str()), 0);
+#endif
+      } else if (what == "pad") {
+        // applied to the case file above
       } else {
         FAIL() << "unknown setup " << s;
       }
     }
+    testsupport::RunOptions bounded;  // a FIFO or a device must not hang the suite
     testsupport::RunResult r = as_nobody   ? testsupport::run_as_nobody(dir.path())
                                : fsize > 0 ? testsupport::run_with_file_size_limit(dir.path(), fsize)
-                                           : testsupport::run_calor2d(dir.path(), args);
+                               : posix_only ? testsupport::run_calor2d_bounded(dir.path(), bounded)
+                                            : testsupport::run_calor2d(dir.path(), args);
     std::string expected;
     for (const std::string& l : e.err_lines) expected += l + "\r\n";
     EXPECT_EQ(r.status, 1);

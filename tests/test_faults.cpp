@@ -7,6 +7,8 @@
 
 #include <string>
 
+#include "principal.h"
+#include "runtime/memory.h"
 #include "support.h"
 
 using testsupport::case_file;
@@ -49,15 +51,22 @@ TEST(ReportFaults, FileSizeLimitEndsLikeAFullDiskWithEveryByteThatFitted) {
 TEST(ReportFaults, UnopenableReportNamesEndWithTheOpenError) {
   TempDir dir;
   ::mkdir(dir.file("pasta").c_str(), 0755);
+  const std::string folder = "the name designates a folder, not a file";
   struct Case {
     std::string name;
     int number;
-  } cases[] = {{"pasta", 6414}, {"falta/r.txt", 6416}, {"entrada_geral.ent/r.txt", 6416}};
+    std::string message;
+  } cases[] = {{"pasta", 6414, folder},
+               {"falta/r.txt", 6416, "file not found"},
+               {"entrada_geral.ent/r.txt", 6416, "file not found"},
+               {"pasta/", 6414, folder},
+               {"falta/", 6414, folder}};
   for (const Case& c : cases) {
     write_file(dir.file("entrada_geral.ent"), small_case(c.name));
     testsupport::RunResult r = run_calor2d(dir.path());
     EXPECT_EQ(r.status, 1) << c.name;
-    EXPECT_TRUE(starts_with(r.err, testsupport::io_error_text('F', c.number, "OPEN", c.name))) << r.err;
+    EXPECT_EQ(r.err, testsupport::io_error_text('F', c.number, "OPEN", c.name) + c.message + "\r\n");
+    EXPECT_FALSE(testsupport::file_exists(dir.file("falta")));
   }
 }
 
@@ -74,6 +83,23 @@ TEST(ReportFaults, ReadOnlyReportIsOpenedThenRefusedAtTheFirstWrite) {
   EXPECT_EQ(r.status, 1);
   EXPECT_TRUE(starts_with(r.err, testsupport::io_error_text('F', 6421, "WRITE", "r.txt"))) << r.err;
   EXPECT_EQ(read_file(dir.file("r.txt")), "older report\r\n");
+}
+
+TEST(ReportFaults, ReportThroughALinkToAMissingFileCreatesTheTarget) {
+#if defined(_WIN32)
+  GTEST_SKIP() << "symbolic links are a POSIX test here";
+#else
+  TempDir dir;
+  ::mkdir(dir.file("saida").c_str(), 0755);
+  ASSERT_EQ(::symlink("saida/novo.txt", dir.file("r.txt").c_str()), 0);
+  write_file(dir.file("entrada_geral.ent"), small_case("r.txt"));
+  testsupport::RunResult r = run_calor2d(dir.path());
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(starts_with(read_file(dir.file("saida/novo.txt")), "Difus\xE3o de"));
+  struct stat st;
+  ASSERT_EQ(::lstat(dir.file("r.txt").c_str(), &st), 0);
+  EXPECT_TRUE(S_ISLNK(st.st_mode));
+#endif
 }
 
 TEST(ReportFaults, OlderLongerReportLeavesNoTrace) {
@@ -125,6 +151,38 @@ TEST(CaseFaults, TruncatedAfterAnyValueEndsAtEndOfFile) {
   }
 }
 
+TEST(CaseFaults, LastLineWithoutLineFeedReadsAtEverySizeAroundTheBuffer) {
+  // Sizes around multiples of the 1024-byte buffer, lines ending in LF or CR LF,
+  // the last value ending the file with no terminator or with a lone CR; without
+  // the ninth value the read after the eighth still meets the end of the file.
+  for (int size : {1023, 1024, 1025, 2048, 3072}) {
+    for (const char* eol : {"\n", "\r\n"}) {
+      for (const char* end : {"", "\r"}) {
+        for (bool ninth : {true, false}) {
+          SCOPED_TRACE(testing::Message() << size << (eol[0] == '\r' ? " CR LF" : " LF") << (*end ? ", last CR" : "")
+                                          << (ninth ? "" : ", eight values"));
+          std::string head;
+          for (const char* v : {"'r.txt'", "1.0", "1.0", "5", "5", "20", "1e-8"}) head = head + v + eol;
+          std::string tail = ninth ? std::string("2") + eol + "5" : "2";
+          tail += end;
+          std::string text = head + std::string(static_cast<std::size_t>(size) - head.size() - tail.size(), ' ') + tail;
+          ASSERT_EQ(text.size(), static_cast<std::size_t>(size));
+          TempDir dir;
+          write_file(dir.file("entrada_geral.ent"), text);
+          testsupport::RunResult r = run_calor2d(dir.path());
+          EXPECT_EQ(r.status, ninth ? 0 : 1) << r.err;
+          if (ninth) {
+            EXPECT_TRUE(testsupport::file_exists(dir.file("r.txt")));
+          } else {
+            EXPECT_EQ(r.err, testsupport::io_error_text('F', 6501, "READ", "entrada_geral.ent") +
+                                 "end of file encountered\r\n");
+          }
+        }
+      }
+    }
+  }
+}
+
 TEST(CaseFaults, CaseFileLargerThanManyBuffersIsReadToItsNinthValue) {
   TempDir dir;
   std::string text;
@@ -150,4 +208,38 @@ TEST(MemoryFaults, AllocationFailureEndsWithTheRunTimeReport) {
   EXPECT_EQ(r.err, "\r\nrun-time error F6700\r\n- insufficient memory\r\n");
   EXPECT_FALSE(testsupport::file_exists(dir.file("r.txt")));
 #endif
+}
+
+TEST(MemoryFaults, HugeIterationLimitTakesOnlyTheMemoryTheIterationsUse) {
+  if (testsupport::windows()) GTEST_SKIP() << "Windows commits the histories whole (see README)";
+  // Three histories of 16 GB each, of which the run writes a few elements.
+  TempDir dir;
+  write_file(dir.file("entrada_geral.ent"), case_file("r.txt", "1.0", "1.0", 5, 5, 2000000000, "1", 2, 5));
+  testsupport::RunOptions o;
+  o.deadline_seconds = 20;
+  testsupport::RunResult r = testsupport::run_calor2d_bounded(dir.path(), o);
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.err, "");
+  EXPECT_LT(r.peak_kb, 256 * 1024);
+}
+
+TEST(MemoryFaults, FieldsThatCannotFitEndWithF6700BeforeAnyIsTouched) {
+  // 300 x 300 nodes: the fields take about 1.4 MB.
+  const struct {
+    unsigned long long limit;
+    int status;
+    const char* err;
+  } cases[] = {{1u << 20, 1, "\r\nrun-time error F6700\r\n- insufficient memory\r\n"}, {2u << 20, 0, ""}};
+  for (const auto& c : cases) {
+    TempDir dir;
+    write_file(dir.file("entrada_geral.ent"), case_file("r.txt", "1.0", "1.0", 300, 300, 1, "1e-8", 2, 5));
+    testsupport::RunResult r = testsupport::run_forked([&] {
+      if (::chdir(dir.path().c_str()) != 0) return;
+      rt::set_memory_limit(c.limit);
+      principal::run();
+    });
+    EXPECT_EQ(r.status, c.status) << c.limit;
+    EXPECT_EQ(r.err, c.err);
+    EXPECT_EQ(testsupport::file_exists(dir.file("r.txt")), c.status == 0);
+  }
 }

@@ -325,6 +325,24 @@ TEST(AnalyticMean, SameBitsAsPlainFormulaWhereItIsFinite) {
   }
 }
 
+TEST(AnalyticMean, PlateNearTheLargestDoublesHasTheMeanOfItsScaledCopy) {
+  // pi^2 Ly sinh(a) passes the double range; scaling both sides by 2^-64 keeps a,
+  // every rounding and the mean, and takes the plain path.
+  const MeanCase cases[] = {{1e307, 1e307, 0.18585392046029}, {1e308, 5e307, 0.26578337934610}, {3e307, 1.7e308, 0}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << "Lx=" << c.Lx << " Ly=" << c.Ly);
+    build_plate(std::ldexp(c.Lx, -64), std::ldexp(c.Ly, -64), 3, 3);
+    processamento::analytic_solution();
+    const double scaled = v::Tm_a;
+    build_plate(c.Lx, c.Ly, 3, 3);
+    processamento::analytic_solution();
+    EXPECT_EQ(v::Tm_a, scaled);
+    if (c.Tm_a != 0) {
+      EXPECT_NEAR(v::Tm_a, c.Tm_a, 5e-15);
+    }
+  }
+}
+
 TEST(AnalyticMeanDeathTest, FiniteWhereOnlyTheDenominatorWouldOverflow) {
   // a = 225.5 pi ~ 708.4: sinh(a) ~ 0.13 DBL_MAX, times pi^2 Ly is beyond it.
   EXPECT_EXIT(

@@ -4,6 +4,7 @@
 
 #include <sys/stat.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -75,6 +76,41 @@ TEST(Program, ReportNameReachesTheEditorAsOneWordAndRunsNothing) {
   r = run_calor2d(other.path(), {}, {options.path_env()});
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(options.log(), "[entrada_geral.ent]\n[./+!touch pwned]\n");
+}
+
+TEST(Program, NoEditorAnywhereMeansNoLaunchAndASilentRun) {
+  if (testsupport::windows()) GTEST_SKIP() << "Windows always has notepad";
+  if (testsupport::file_exists("/usr/bin/notepad") || testsupport::file_exists("/bin/notepad")) GTEST_SKIP();
+  // The program copied away from its helper folder, with no notepad on PATH.
+  TempDir bin, dir;
+  std::filesystem::copy_file(CALOR2D_EXE, bin.file("calor2d"));
+  write_file(dir.file("entrada_geral.ent"), case_file("r.txt", "1.0", "1.0", 5, 5, 20, "1e-8", 2, 5));
+  testsupport::RunResult r = testsupport::run_in(dir.path(), bin.file("calor2d"), {}, {"PATH=/usr/bin:/bin"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(r.out, "");
+}
+
+TEST(Program, FewFreeDescriptorsLeaveTheRunSilent) {
+  if (testsupport::windows() || !testsupport::file_exists("/usr/bin/prlimit")) GTEST_SKIP() << "needs prlimit";
+  TempDir dir;
+  write_file(dir.file("entrada_geral.ent"), case_file("r.txt", "1.0", "1.0", 5, 5, 20, "1e-8", 2, 5));
+  // Standard streams and one file: the stand-in editor must not need another.
+  testsupport::RunResult r = testsupport::run_in(dir.path(), "/usr/bin/prlimit", {"--nofile=4", CALOR2D_EXE});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.err, "");
+  EXPECT_TRUE(testsupport::file_exists(dir.file("r.txt")));
+}
+
+TEST(Program, WindowsDeviceNamesAreOrdinaryFileNamesHere) {
+  if (testsupport::windows()) GTEST_SKIP() << "on Windows these names are devices";
+  for (const char* name : {"aux.txt", "COM1", "LINE", "nul.txt", "LPT1.rel", "prn"}) {
+    TempDir dir;
+    write_file(dir.file("entrada_geral.ent"), case_file(name, "1.0", "1.0", 5, 5, 20, "1e-8", 2, 5));
+    testsupport::RunResult r = run_calor2d(dir.path());
+    EXPECT_EQ(r.status, 0) << name << r.err;
+    EXPECT_EQ(read_file(dir.file(name)).substr(0, 10), "Difus\xE3o de") << name;
+  }
 }
 
 TEST(Program, MissingCaseFileIsCreatedEmptyAndEndsAtEndOfFile) {

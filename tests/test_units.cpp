@@ -262,14 +262,19 @@ TEST(Units, PendingBytesAreWrittenWhenAnErrorEndsTheRun) {
 TEST(Units, DeviceNamesGoToDevicesUnlessTheExtensionMakesThemFiles) {
   TempDir dir;
   testsupport::RunResult r = testsupport::run_forked([&] {
+    if (::chdir(dir.path().c_str()) != 0) return;
     rt::open_unit(1, "nul.txt", 7);
-    write_text(1, "lost\r\n");
+    write_text(1, "kept only where NUL is no device\r\n");
     rt::close_unit(1);
     rt::open_unit(2, "ERR", 3);
     write_text(2, "to stderr\r\n");
     rt::close_unit(2);
+    rt::open_unit(3, "err.txt", 7);
+    write_text(3, "a file\r\n");
+    rt::close_unit(3);
   });
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.err, "to stderr\r\n");
-  EXPECT_FALSE(testsupport::file_exists("nul.txt"));
+  EXPECT_EQ(testsupport::file_exists(dir.file("nul.txt")), !testsupport::windows());
+  EXPECT_EQ(read_file(dir.file("err.txt")), "a file\r\n");
 }

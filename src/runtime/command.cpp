@@ -30,4 +30,6 @@ int system(const char* command, int len) {
   return status;
 }
 
+bool findable(const char* name) { return plat::program_findable(name); }
+
 }  // namespace rt

@@ -13,4 +13,9 @@ namespace rt {
 //   the start failed: not found 2, bad format 8, other  12
 int system(const char* command, int len);
 
+// Whether the interpreter would find the program `name`: a command for a program
+// that is nowhere to be found is better not run, since the interpreter would only
+// say so on the console.
+bool findable(const char* name);
+
 }  // namespace rt

@@ -25,9 +25,11 @@ constexpr Entry catalogue[] = {
     {'F', 6101, "invalid integer"},
     {'F', 6102, "real overflow"},
     {'F', 6103, "invalid real"},
+    {'F', 6101, "number longer than 4096 characters"},
+    {'F', 6103, "number longer than 4096 characters"},
     {'F', 6302, "more than one radix specifier"},
     {'F', 6303, "radix outside 2..36"},
-    {'F', 6502, "zero repeat factor"},
+    {'F', 6502, "repeat count must be positive"},
     {'F', 6503, "multiple repeat factors"},
     {'F', 6504, "invalid number"},
     {'F', 6500, "system read error"},
@@ -39,13 +41,18 @@ constexpr Entry catalogue[] = {
     {'F', 6416, "file not found"},
     {'F', 6417, "too many open files"},
     {'F', 6418, "too many units connected"},
+    {'F', 6414, "the name designates a folder, not a file"},
+    {'F', 6412, "no process is reading the FIFO"},
+    {'F', 6412, "a device that is not a console cannot be read"},
     {'F', 6421, "write access denied"},
     {'F', 6422, "no space left on device"},
     {'F', 6423, "system write error"},
+    {'F', 6423, "the reader of the pipe has gone"},
     {'F', 6980, "invalid format"},
     {'F', 6981, "item type does not match its edit descriptor"},
     {'F', 6982, "format has no edit descriptor for the item"},
     {'F', 6700, "insufficient memory"},
+    {'F', 6800, "interrupted by "},
     {'M', 6101, "floating-point error: invalid"},
     {'M', 6102, "floating-point error: denormal"},
     {'M', 6103, "floating-point error: divide by zero"},
@@ -117,6 +124,23 @@ bool first_report() {
 
 void out_of_memory() { general_error(Erro::no_memory); }
 
+// In signal context. A report already under way may be stuck on a stalled
+// pipe: the interruption then ends the run at once.
+void on_interruption(const char* signal_name) {
+  if (reporting.exchange(1) != 0) plat::end_interrupted();
+  write_whole_records_signal_safe();
+  const Entry& en = catalogue[static_cast<int>(Erro::interrupted)];
+  Text t;
+  t.add("\r\nrun-time error ");
+  t.add_number(en.letter, en.number);
+  t.add("\r\n- ");
+  t.add(en.message);
+  t.add(signal_name);
+  t.add("\r\n");
+  plat::write_raw(plat::std_error(), t.buf, t.len);
+  plat::end_interrupted();
+}
+
 }  // namespace
 
 char erro_letter(Erro e) { return catalogue[static_cast<int>(e)].letter; }
@@ -174,6 +198,7 @@ void start_run(int argc, char** argv) {
   plat::prepare_process_environment();
   std::set_new_handler(out_of_memory);
   plat::enable_fp_traps();
+  plat::catch_interruptions(on_interruption);
 }
 
 void set_error_hook(ErrorHook hook) { error_hook = hook; }

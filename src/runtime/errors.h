@@ -24,9 +24,11 @@ enum class Erro : std::uint8_t {
   int_bad_digit,      // F6101 byte that is not a digit of the number's base
   real_overflow,      // F6102 real value beyond the double range
   real_bad_number,    // F6103 token not wholly a number, or no digit
+  int_too_long,       // F6101 integer spelt with more characters than a value may hold
+  real_too_long,      // F6103 real spelt with more characters than a value may hold
   radix_twice,        // F6302 second '#' in an integer
   radix_invalid,      // F6303 base before '#' outside 2..36
-  repeat_zero,        // F6502 repeat count 0
+  repeat_zero,        // F6502 repeat count 0 or negative
   repeat_twice,       // F6503 second repeat count before the value
   number_quoted,      // F6504 quoted or parenthesised value for a number
   // Records.
@@ -40,16 +42,21 @@ enum class Erro : std::uint8_t {
   open_not_found,     // F6416 file or path does not exist, or the name is too long
   open_too_many,      // F6417 the process has too many open files
   open_no_slot,       // F6418 all unit slots are in use
+  open_folder,        // F6414 the name designates a folder (or ends in a separator)
+  open_no_reader,     // F6412 writing to a FIFO that no process reads
+  open_not_a_file,    // F6412 reading a device that is not a console
   // Writing.
   write_denied,       // F6421 access denied or lock violation on write or cut
   write_disk_full,    // F6422 no space left on the device
   write_failed,       // F6423 any other failed write, flush or cut
+  write_no_reader,    // F6423 the reader of a pipe or FIFO has gone
   // Formats.
   format_invalid,     // F6980 malformed format text
   format_item_type,   // F6981 item type does not suit its edit descriptor
   format_no_item,     // F6982 format ended while items remained
   // General.
-  no_memory,          // F6700 an allocation failed
+  no_memory,          // F6700 an allocation failed, or the fields cannot fit in memory
+  interrupted,        // F6800 SIGTERM, SIGINT or SIGHUP ended the run
   // Floating-point traps (letter M, context MATH).
   fp_invalid,         // M6101
   fp_denormal,        // M6102

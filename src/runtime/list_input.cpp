@@ -19,6 +19,7 @@ enum class Mode { plain, parenthesised, quoted };
 
 // Unquoted values longer than this are not collected further; such a value is
 // refused as a number and cut as a name (which holds 100 characters at most).
+// The message of the refusal names the figure.
 constexpr std::size_t token_limit = 4096;
 constexpr int max_significant = 25;
 constexpr int max_exponent = 5200;
@@ -160,7 +161,7 @@ int digit_value(int c) {
 }  // namespace
 
 std::int32_t convert_int4(const char* t, int len) {
-  if (st.overlong) fail(Erro::int_bad_digit);
+  if (st.overlong) fail(Erro::int_too_long);
   if (len == 11 && std::memcmp(t, "-2147483648", 11) == 0) return INT_MIN;
   int i = 0;
   bool negative = false;
@@ -195,7 +196,7 @@ std::int32_t convert_int4(const char* t, int len) {
 }
 
 double convert_real8(const char* t, int len) {
-  if (st.overlong) fail(Erro::real_bad_number);
+  if (st.overlong) fail(Erro::real_too_long);
   int i = 0;
   bool negative = false;
   if (i < len && (t[i] == '+' || t[i] == '-')) negative = t[i++] == '-';

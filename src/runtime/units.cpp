@@ -1,6 +1,7 @@
 #include "runtime/units.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <climits>
 #include <cstring>
@@ -29,6 +30,9 @@ Erro open_error(plat::OsError e) {
     case plat::OsError::access_denied: return Erro::open_denied;
     case plat::OsError::exists: return Erro::open_exists;
     case plat::OsError::too_many_files: return Erro::open_too_many;
+    case plat::OsError::is_directory: return Erro::open_folder;
+    case plat::OsError::no_reader: return Erro::open_no_reader;
+    case plat::OsError::not_a_file: return Erro::open_not_a_file;
     default: return Erro::open_failed;
   }
 }
@@ -37,6 +41,7 @@ Erro write_error(plat::OsError e) {
   switch (e) {
     case plat::OsError::disk_full: return Erro::write_disk_full;
     case plat::OsError::access_denied: return Erro::write_denied;
+    case plat::OsError::no_reader: return Erro::write_no_reader;
     default: return Erro::write_failed;
   }
 }
@@ -88,7 +93,7 @@ bool device_name(const std::string& name, std::string& upper) {
   static const char* const devices[] = {"CON", "USER", "PRN", "COM1", "COM2", "COM3", "COM4", "LPT1", "LPT2",
                                         "LPT3", "LPT4", "NUL", "AUX", "ERR", "LINE"};
   bool known = std::any_of(std::begin(devices), std::end(devices), [&](const char* d) { return upper == d; });
-  if (!known) return false;
+  if (!known || !plat::is_device_name(upper)) return false;
   // With an extension these three are ordinary file names.
   if (dot != std::string::npos && (upper == "ERR" || upper == "LINE" || upper == "USER")) return false;
   return true;
@@ -100,11 +105,26 @@ Slot* find_slot(int unit) {
   return nullptr;
 }
 
-void release(Slot& s) {
-  plat::close_file(s.rec->handle);
-  delete s.rec;
+// Frees the slot first, so an interruption never finds a record being deleted.
+bool release(Slot& s, plat::OsError& err) {
+  unit_record* rec = s.rec;
   s.rec = nullptr;
   s.unit = free_marker;
+  std::atomic_signal_fence(std::memory_order_seq_cst);
+  bool closed = plat::close_file(rec->handle, err);
+  delete rec;
+  return closed;
+}
+
+void refuse_second_connection(const unit_record& rec) {
+  if (!rec.has_id) return;
+  for (const Slot& s : unit_table) {
+    if (s.rec != nullptr && s.rec->has_id && s.rec->id == rec.id) {
+      plat::OsError ignored;
+      plat::close_file(rec.handle, ignored);
+      io_error(Erro::open_connected, Statement::open, rec.name);
+    }
+  }
 }
 
 // Connects `unit` to `name` (already trimmed and not blank).
@@ -123,6 +143,14 @@ void connect(int unit, const std::string& name, bool must_exist) {
     rec->kind = Kind::device;
     rec->capacity = device_buffer_size;
     rec->console = upper == "CON" || upper == "USER";
+  } else if (plat::names_folder(name)) {
+    io_error(Erro::open_folder, Statement::open, name);
+  } else if (plat::is_stream(name, rec->id)) {
+    // Opened read-write, a FIFO would make the run a reader of its own report
+    // and never end; its direction is known at the first statement.
+    rec->stream = true;
+    rec->has_id = true;
+    refuse_second_connection(*rec);
   } else {
     bool exists = plat::file_exists(name);
     if (!exists && must_exist) io_error(Erro::open_not_found, Statement::open, name);
@@ -137,18 +165,25 @@ void connect(int unit, const std::string& name, bool must_exist) {
     }
     if (!rec->handle.is_open()) io_error(open_error(first), Statement::open, name);
     rec->has_id = plat::file_identity(rec->handle, rec->id);
-    if (rec->has_id) {
-      for (const Slot& s : unit_table) {
-        if (s.rec != nullptr && s.rec->has_id && s.rec->id == rec->id) {
-          plat::close_file(rec->handle);
-          io_error(Erro::open_connected, Statement::open, name);
-        }
-      }
-    }
+    refuse_second_connection(*rec);
     rec->write_mode = !exists;
   }
   free_slot->unit = unit;
+  std::atomic_signal_fence(std::memory_order_seq_cst);
   free_slot->rec = rec.release();
+}
+
+// The first statement on a FIFO, pipe or device opens it in its direction.
+void open_stream_for(unit_record& u, Statement st) {
+  if (!u.stream || u.handle.is_open()) return;
+  bool reading = st == Statement::read;
+  plat::OsError err = plat::OsError::none;
+  u.handle = plat::open_stream(u.name, reading ? plat::Access::read : plat::Access::write, err);
+  if (!u.handle.is_open()) {
+    u.last_error = erro_number(open_error(err));
+    io_error(open_error(err), Statement::open, u.name);
+  }
+  u.action = reading ? Action::read : Action::write;
 }
 
 void fill_buffer(unit_record& u) {
@@ -159,6 +194,14 @@ void fill_buffer(unit_record& u) {
     u.last_error = 6500;
     io_error(Erro::read_failed, Statement::read, u.name);
   }
+  if (n == 0 && u.partial) {
+    // The end of the file after a partial record ends that record.
+    u.partial = false;
+    u.buffer[0] = '\n';
+    u.position = 0;
+    u.last = 0;
+    return;
+  }
   if (n == 0) {
     u.eof = true;
     u.last_error = 6501;
@@ -167,8 +210,9 @@ void fill_buffer(unit_record& u) {
   u.file_offset += n;
   u.position = 0;
   u.last = static_cast<std::int32_t>(n - 1);
-  // The final line of a file is a whole record even without its line feed.
-  if (n < u.capacity && u.buffer[n - 1] != '\n') u.buffer[++u.last] = '\n';
+  // A short count ends nothing by itself (a pipe delivers what it has): only the
+  // end of the file, at the next refill, ends a last line without its line feed.
+  u.partial = u.buffer[n - 1] != '\n';
 }
 
 void quiet_close(Slot& s) {
@@ -177,7 +221,50 @@ void quiet_close(Slot& s) {
     plat::OsError err;
     plat::write_file(u.console ? plat::std_output() : u.handle, u.buffer, static_cast<std::size_t>(u.position), err);
   }
-  release(s);
+  plat::OsError ignored;
+  release(s, ignored);
+}
+
+// Where the last line feed before `end` leaves the file, looking back a few
+// buffers at most; -1 when none is found there or the file cannot be read.
+std::int64_t last_record_end(plat::File f, std::int64_t end) {
+  char b[buffer_size];
+  std::int64_t to = end;
+  while (to > 0 && end - to < 16 * buffer_size) {
+    std::int64_t from = to > buffer_size ? to - buffer_size : 0;
+    long n = plat::read_at_raw(f, from, b, static_cast<std::size_t>(to - from));
+    if (n != to - from) return -1;
+    for (long i = n; i > 0; --i)
+      if (b[i - 1] == '\n') return from + i;
+    to = from;
+  }
+  return to == 0 ? 0 : -1;
+}
+
+void write_whole_records(unit_record& u) {
+  if (!u.write_mode || (!u.handle.is_open() && !u.console)) return;
+  const plat::File f = u.console ? plat::std_output() : u.handle;
+  const std::int32_t pos = u.position;
+  std::int32_t lf = pos - 1;
+  while (lf >= 0 && u.buffer[lf] != '\n') --lf;
+  const bool idle = u.flushing == 0 && u.dirty;
+  const std::int64_t at = f.standard ? -1 : plat::position_raw(f);
+  if (at < 0) {
+    // A pipe or device: what a write under way has sent is unknown, so only a
+    // buffer that no write is taking from is written.
+    if (idle && lf >= 0) plat::write_raw(f, u.buffer, static_cast<std::size_t>(lf) + 1);
+    return;
+  }
+  const std::int64_t sent = at - u.file_offset;
+  if (idle && lf >= 0 && sent >= 0 && sent <= lf) {
+    plat::write_raw(f, u.buffer + sent, static_cast<std::size_t>(lf + 1 - sent));
+    return;
+  }
+  // The file itself may end inside a record (the buffer was written in the
+  // middle of one): cut it back to the end of the last whole record.
+  std::int64_t end = last_record_end(f, at);
+  plat::OsError err;
+  if (end >= 0 && end < at) plat::truncate_file(f, end, err);
 }
 
 }  // namespace
@@ -209,7 +296,11 @@ void close_unit(int unit) {
   if (s == nullptr) return;
   unit_record& u = *s->rec;
   if (u.write_mode && u.dirty) flush_buffer(u, Statement::close);
-  release(*s);
+  // A network filesystem may report a failed write only now.
+  const bool wrote = u.write_mode;
+  std::string name = u.name;
+  plat::OsError err = plat::OsError::none;
+  if (!release(*s, err) && wrote) io_error(write_error(err), Statement::close, name);
 }
 
 unit_record* find_unit(int unit) {
@@ -218,9 +309,13 @@ unit_record* find_unit(int unit) {
 }
 
 unit_record& statement_unit(int unit, Statement st) {
-  if (unit_record* u = find_unit(unit)) return *u;
-  connect(unit, name_from_user(unit), st == Statement::read);
-  return *find_unit(unit);
+  unit_record* u = find_unit(unit);
+  if (u == nullptr) {
+    connect(unit, name_from_user(unit), st == Statement::read);
+    u = find_unit(unit);
+  }
+  open_stream_for(*u, st);
+  return *u;
 }
 
 int next_byte(unit_record& u) {
@@ -264,6 +359,7 @@ void put_bytes(unit_record& u, const char* p, std::size_t n) {
     std::size_t room = static_cast<std::size_t>(u.capacity - u.position);
     std::size_t take = std::min(room, n);
     std::memcpy(u.buffer + u.position, p, take);
+    std::atomic_signal_fence(std::memory_order_seq_cst);  // bytes before the count that shows them
     u.position += static_cast<std::int32_t>(take);
     u.dirty = true;
     p += take;
@@ -279,6 +375,7 @@ void flush_buffer(unit_record& u, Statement st) {
   }
   plat::OsError err = plat::OsError::none;
   std::size_t n = static_cast<std::size_t>(u.position);
+  u.flushing = 1;
   long written = plat::write_file(u.console ? plat::std_output() : u.handle, u.buffer, n, err);
   if (written != static_cast<long>(n)) {
     // What did reach the file leaves the buffer, so the exit's last flush cannot write it twice.
@@ -290,12 +387,15 @@ void flush_buffer(unit_record& u, Statement st) {
     // Nothing of a failed write passes silently: a truncated report never ends a run with status 0.
     Erro e = write_error(err == plat::OsError::none ? plat::OsError::disk_full : err);
     u.last_error = erro_number(e);
+    u.flushing = 0;
     io_error(e, st, u.name);
   }
   u.file_offset += written;
   u.position = 0;
   u.last = -1;
   u.dirty = false;
+  std::atomic_signal_fence(std::memory_order_seq_cst);
+  u.flushing = 0;
 }
 
 void close_all_units(bool report_failures) {
@@ -315,6 +415,12 @@ void flush_all_units_signal_safe() {
     if (u == nullptr || !u->write_mode || !u->dirty || u->position <= 0) continue;
     plat::write_raw(u->console ? plat::std_output() : u->handle, u->buffer, static_cast<std::size_t>(u->position));
     u->dirty = false;
+  }
+}
+
+void write_whole_records_signal_safe() {
+  for (Slot& s : unit_table) {
+    if (unit_record* u = s.rec) write_whole_records(*u);
   }
 }
 

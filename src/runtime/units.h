@@ -8,6 +8,7 @@
 // Every failure ends the run through the run-time error report.
 #pragma once
 
+#include <csignal>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -32,6 +33,7 @@ struct unit_record {
   plat::FileId id;        // volume and file index, to refuse a second unit on one file
   bool has_id = false;
   bool console = false;   // CON/USER: reads standard input, writes standard output
+  bool stream = false;    // FIFO, pipe or device: opened by the first statement, for its direction
   Kind kind = Kind::formatted;
   int capacity = buffer_size;  // 1024, or 132 for a device
   char buffer[buffer_size];
@@ -42,6 +44,8 @@ struct unit_record {
   bool dirty = false;
   bool scratch = false;
   bool eof = false;
+  bool partial = false;   // the last refill ended inside a record
+  volatile std::sig_atomic_t flushing = 0;  // a buffer write is under way
   Action action = Action::read_write;
   bool keep = true;  // close disposition
   int last_error = 0;
@@ -60,6 +64,7 @@ void close_unit(int unit);
 unit_record* find_unit(int unit);
 // The unit a statement works on; an unconnected unit is connected first to an
 // existing file named by the blank-name rule (command-line argument or prompt).
+// A FIFO, pipe or device is opened here, for reading or writing as `st` says.
 unit_record& statement_unit(int unit, Statement st);
 
 // Reading (records). Raise 6501 at end of file, 6500 on a failed read.
@@ -79,6 +84,11 @@ void flush_buffer(unit_record& u, Statement st = Statement::write);
 void close_all_units(bool report_failures);
 // Async-signal-safe last resort: writes the dirty buffers with raw writes.
 void flush_all_units_signal_safe();
+// Async-signal-safe, for an interruption that may come in the middle of a record:
+// every unit being written ends at its last whole record (pending bytes up to the
+// last line feed are written; a disk file holding part of a record is cut back).
+// Units being read are not touched.
+void write_whole_records_signal_safe();
 
 // Command-line arguments for the blank-name rule (argument 1 is the first).
 void set_arguments(int argc, char** argv);

@@ -26,6 +26,9 @@ enum class OsError : std::uint8_t {
   exists,         // exclusive create met an existing file
   too_many_files, // per-process or system descriptor limit
   disk_full,      // no space left
+  is_directory,   // the name designates a folder
+  no_reader,      // a FIFO that no process reads, or a pipe whose reader has gone
+  not_a_file,     // a device that is not a console, which never ends a record
   other,
 };
 
@@ -39,26 +42,50 @@ struct FileId {
 };
 
 bool file_exists(const std::string& name);
+// A name ending in a folder separator: it designates a folder, never a file.
+bool names_folder(const std::string& name);
+// Opens or creates a disk file. A symbolic link to a missing file creates its
+// target (exclusively, like any new file), as other programs do.
 File open_file(const std::string& name, Access access, Disposition disp, OsError& err);
+// A FIFO, pipe or device: served in one direction only, so it is opened with the
+// access of the first statement on it. Writing to a FIFO that no process reads
+// fails at once (no_reader) instead of waiting; reading waits for a writer, as
+// any reader of a FIFO does. Reading a device that is not a console (it would
+// never end a record) is refused (not_a_file).
+File open_stream(const std::string& name, Access access, OsError& err);
+// Whether `name` designates a FIFO, pipe, socket or device (followed through
+// symbolic links), and if so its identity.
+bool is_stream(const std::string& name, FileId& id);
 // Reads up to n bytes at the current position: count (0 at end of file) or -1.
 long read_file(File f, char* buf, std::size_t n, OsError& err);
 // Writes n bytes; returns the count written (short or -1 on failure).
 long write_file(File f, const char* buf, std::size_t n, OsError& err);
 // Moves the file position to `offset` and ends the file there.
 bool truncate_file(File f, std::int64_t offset, OsError& err);
-void close_file(File f);
+// Closes the handle; false (with `err`) when the system reports a failure, such
+// as a write that a network filesystem refuses only at close.
+bool close_file(File f, OsError& err);
 bool file_identity(File f, FileId& id);
 // Whether two names designate one existing file (same volume and file index).
 bool same_file(const std::string& a, const std::string& b);
 
-// Devices for the reserved names (CON, NUL, COM1, ...); `upper` is the name
-// before its extension, upper-cased. Standard streams come back with `standard`.
+// Whether a reserved name (CON, NUL, COM1, ...; `upper` is the name before its
+// extension, upper-cased) designates a device here. Windows keeps them all; on
+// POSIX systems only the console (CON, USER) and standard error (ERR) do, and
+// the others are ordinary file names.
+bool is_device_name(std::string_view upper);
+// Devices for the reserved names that is_device_name accepts. Standard streams
+// come back with `standard`.
 File open_device(std::string_view upper, OsError& err);
 
 // Ends the process at once with `status` (async-signal-safe; no C++ clean-up).
 [[noreturn]] void exit_now(int status);
 // Async-signal-safe raw write used by the exit paths of a trapped fault.
 void write_raw(File f, const char* buf, std::size_t n);
+// Async-signal-safe: the position of a file that has one, else -1.
+std::int64_t position_raw(File f);
+// Async-signal-safe: reads up to n bytes at `offset`; the count, or -1.
+long read_at_raw(File f, std::int64_t offset, char* buf, std::size_t n);
 
 File std_input();
 File std_output();
@@ -76,6 +103,9 @@ int run_command(const std::string& interpreter, std::string_view command, int& e
 // for an option by the program that gets it. Returns false when the platform
 // cannot quote it safely (the caller then runs nothing).
 bool quote_argument(std::string_view arg, std::string& out);
+// Whether the interpreter can find a program called `name` (on POSIX systems an
+// executable file of that name in a folder of PATH).
+bool program_findable(const char* name);
 // Interpreter used when COMSPEC is unset or empty.
 const char* default_interpreter();
 // Value of an environment variable, empty when unset.
@@ -95,6 +125,28 @@ int current_processor();
 void step_off_processor(int processor);
 // Makes sure the three standard streams are open, so no file takes their place.
 void ensure_standard_streams();
+
+// ---- Memory --------------------------------------------------------------------
+
+// Bytes of memory the process can have: the physical memory, or a control-group
+// limit where a smaller one applies; 0 when unknown.
+std::uint64_t memory_limit();
+// `n` zeroed bytes whose pages cost nothing until they are touched; nullptr when
+// the system refuses. Released with release_pages.
+void* zeroed_pages(std::size_t n);
+void release_pages(void* p, std::size_t n);
+
+// ---- Interruptions --------------------------------------------------------------
+
+// Runs `handler` with the signal's name ("SIGTERM", "SIGINT", "SIGHUP") when one
+// of these arrives, on the thread that called this; a signal the process was
+// started with ignored stays ignored. The handler runs in signal context and
+// ends with end_interrupted. Where there are no such signals nothing is done.
+using InterruptHandler = void (*)(const char* signal_name);
+void catch_interruptions(InterruptHandler handler);
+// Ends the process by the signal being handled, so that its parent sees the
+// interruption (async-signal-safe).
+[[noreturn]] void end_interrupted();
 
 // ---- Clock ----------------------------------------------------------------------
 

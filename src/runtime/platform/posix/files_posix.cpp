@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <string>
 
 #include "runtime/platform/platform.h"
 
@@ -16,8 +17,12 @@ OsError classify(int e) {
   switch (e) {
     case ENOENT: case ENOTDIR: case ENAMETOOLONG: case ELOOP:
       return OsError::not_found;
-    case EACCES: case EPERM: case EROFS: case EISDIR: case ETXTBSY: case EBUSY:
+    case EACCES: case EPERM: case EROFS: case ETXTBSY: case EBUSY:
       return OsError::access_denied;
+    case EISDIR:
+      return OsError::is_directory;
+    case EPIPE:
+      return OsError::no_reader;
     case EEXIST:
       return OsError::exists;
     case EMFILE: case ENFILE:
@@ -45,23 +50,92 @@ bool file_exists(const std::string& name) {
   return ::stat(name.c_str(), &st) == 0;
 }
 
-File open_file(const std::string& name, Access access, Disposition disp, OsError& err) {
-  int flags = flags_for(access) | O_CLOEXEC;
-  if (disp == Disposition::create_new) flags |= O_CREAT | O_EXCL;
+bool names_folder(const std::string& name) { return !name.empty() && name.back() == '/'; }
+
+namespace {
+
+int open_retrying(const std::string& name, int flags) {
   int fd;
   do {
     fd = ::open(name.c_str(), flags, 0666);
   } while (fd < 0 && errno == EINTR);
+  return fd;
+}
+
+// Where a symbolic link to a missing file points, as a name usable from here
+// (a relative target is relative to the link's folder); empty when `name` is not
+// such a link.
+std::string missing_link_target(const std::string& name) {
+  struct stat st;
+  if (::lstat(name.c_str(), &st) != 0 || !S_ISLNK(st.st_mode) || ::stat(name.c_str(), &st) == 0 || errno != ENOENT)
+    return {};
+  char target[4096];
+  ssize_t n = ::readlink(name.c_str(), target, sizeof target);
+  if (n <= 0 || n == static_cast<ssize_t>(sizeof target)) return {};
+  std::string t(target, static_cast<std::size_t>(n));
+  std::string::size_type slash = name.rfind('/');
+  if (t.front() != '/' && slash != std::string::npos) t = name.substr(0, slash + 1) + t;
+  return t;
+}
+
+}  // namespace
+
+File open_file(const std::string& name, Access access, Disposition disp, OsError& err) {
+  int flags = flags_for(access) | O_CLOEXEC;
+  if (disp == Disposition::create_new) flags |= O_CREAT | O_EXCL;
+  int fd = open_retrying(name, flags);
+  // An exclusive create does not follow a link: create the link's target the
+  // same way, through a short chain of links at most.
+  std::string target = name;
+  for (int hops = 0; fd < 0 && errno == EEXIST && disp == Disposition::create_new && hops < 8; ++hops) {
+    target = missing_link_target(target);
+    if (target.empty()) {
+      errno = EEXIST;
+      break;
+    }
+    fd = open_retrying(target, flags);
+  }
   if (fd < 0) {
     err = classify(errno);
     return {};
   }
-  // A directory is not a file to read records from or write them to: refuse it
-  // the way the system refuses to open one for data.
+  // A directory is not a file to read records from or write them to.
   struct stat st;
   if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
     ::close(fd);
-    err = OsError::access_denied;
+    err = OsError::is_directory;
+    return {};
+  }
+  err = OsError::none;
+  return File{fd, false};
+}
+
+bool is_stream(const std::string& name, FileId& id) {
+  struct stat st;
+  if (::stat(name.c_str(), &st) != 0 || !(S_ISFIFO(st.st_mode) || S_ISCHR(st.st_mode) || S_ISSOCK(st.st_mode)))
+    return false;
+  id.volume = static_cast<std::uint64_t>(st.st_dev);
+  id.index = static_cast<std::uint64_t>(st.st_ino);
+  return true;
+}
+
+File open_stream(const std::string& name, Access access, OsError& err) {
+  struct stat st;
+  bool fifo = ::stat(name.c_str(), &st) == 0 && S_ISFIFO(st.st_mode);
+  // Writing must not wait for a reader that may never come; reading a FIFO waits
+  // for its writer, while a device is opened without waiting for a carrier.
+  int flags = (access == Access::read ? O_RDONLY : access == Access::write ? O_WRONLY : O_RDWR) | O_CLOEXEC | O_NOCTTY;
+  if (access != Access::read || !fifo) flags |= O_NONBLOCK;
+  int fd = open_retrying(name, flags);
+  if (fd < 0) {
+    err = errno == ENXIO && fifo ? OsError::no_reader : classify(errno);
+    return {};
+  }
+  int fl = ::fcntl(fd, F_GETFL);
+  if (fl >= 0) ::fcntl(fd, F_SETFL, fl & ~O_NONBLOCK);
+  if (access == Access::read && ::fstat(fd, &st) == 0 && S_ISCHR(st.st_mode) && !::isatty(fd)) {
+    ::close(fd);
+    err = OsError::not_a_file;
     return {};
   }
   err = OsError::none;
@@ -116,8 +190,13 @@ bool truncate_file(File f, std::int64_t offset, OsError& err) {
   return true;
 }
 
-void close_file(File f) {
-  if (f.is_open() && !f.standard) ::close(static_cast<int>(f.h));
+bool close_file(File f, OsError& err) {
+  err = OsError::none;
+  if (!f.is_open() || f.standard) return true;
+  // Linux frees the descriptor even when close is interrupted: never retry.
+  if (::close(static_cast<int>(f.h)) == 0 || errno == EINTR) return true;
+  err = classify(errno);
+  return false;
 }
 
 bool file_identity(File f, FileId& id) {
@@ -134,25 +213,14 @@ bool same_file(const std::string& a, const std::string& b) {
   return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
 }
 
+bool is_device_name(std::string_view upper) { return upper == "CON" || upper == "USER" || upper == "ERR"; }
+
 File open_device(std::string_view upper, OsError& err) {
   err = OsError::none;
-  if (upper == "CON" || upper == "USER") return File{1, true};
   if (upper == "ERR") return File{2, true};
-  const char* path = "/dev/null";
-  if (upper == "COM1" || upper == "AUX" || upper == "LINE") path = "/dev/ttyS0";
-  else if (upper == "COM2") path = "/dev/ttyS1";
-  else if (upper == "COM3") path = "/dev/ttyS2";
-  else if (upper == "COM4") path = "/dev/ttyS3";
-  else if (upper == "PRN" || upper == "LPT1") path = "/dev/lp0";
-  else if (upper == "LPT2") path = "/dev/lp1";
-  else if (upper == "LPT3") path = "/dev/lp2";
-  else if (upper == "LPT4") path = "/dev/lp3";
-  int fd = ::open(path, O_RDWR | O_NOCTTY | O_CLOEXEC);
-  if (fd < 0) {
-    err = classify(errno);
-    return {};
-  }
-  return File{fd, false};
+  if (upper == "CON" || upper == "USER") return File{1, true};
+  err = OsError::not_found;
+  return {};
 }
 
 void exit_now(int status) { ::_exit(status); }
@@ -165,6 +233,23 @@ void write_raw(File f, const char* buf, std::size_t n) {
     buf += r;
     n -= static_cast<std::size_t>(r);
   }
+}
+
+std::int64_t position_raw(File f) {
+  struct stat st;
+  int fd = static_cast<int>(f.h);
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return -1;
+  return static_cast<std::int64_t>(::lseek(fd, 0, SEEK_CUR));
+}
+
+long read_at_raw(File f, std::int64_t offset, char* buf, std::size_t n) {
+  int fd = static_cast<int>(f.h);
+  if (::lseek(fd, static_cast<off_t>(offset), SEEK_SET) < 0) return -1;
+  ssize_t r;
+  do {
+    r = ::read(fd, buf, n);
+  } while (r < 0 && errno == EINTR);
+  return static_cast<long>(r);
 }
 
 File std_input() { return File{0, true}; }

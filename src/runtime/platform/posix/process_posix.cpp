@@ -102,6 +102,26 @@ void step_off_processor(int processor) {
 #endif
 }
 
+bool program_findable(const char* name) {
+  auto runnable = [](const std::string& path) {
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && ::access(path.c_str(), X_OK) == 0;
+  };
+  std::string n(name);
+  if (n.find('/') != std::string::npos) return runnable(n);
+  // The shell's own search: PATH, or its built-in list when PATH is unset.
+  const char* value = std::getenv("PATH");
+  std::string search = value ? value : "/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin";
+  std::string::size_type start = 0;
+  for (;;) {
+    std::string::size_type end = search.find(':', start);
+    std::string dir = search.substr(start, end == std::string::npos ? std::string::npos : end - start);
+    if (runnable((dir.empty() ? std::string(".") : dir) + "/" + n)) return true;
+    if (end == std::string::npos) return false;
+    start = end + 1;
+  }
+}
+
 const char* default_interpreter() { return "/bin/sh"; }
 
 std::string get_env(const char* name) {

@@ -24,6 +24,8 @@ OsError classify(DWORD e) {
       return OsError::too_many_files;
     case ERROR_DISK_FULL: case ERROR_HANDLE_DISK_FULL:
       return OsError::disk_full;
+    case ERROR_BROKEN_PIPE: case ERROR_NO_DATA:
+      return OsError::no_reader;
     default:
       return OsError::other;
   }
@@ -55,17 +57,29 @@ bool identity_of(HANDLE h, FileId& id) {
 
 bool file_exists(const std::string& name) { return ::GetFileAttributesA(name.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
+bool names_folder(const std::string& name) { return !name.empty() && (name.back() == '/' || name.back() == '\\'); }
+
 File open_file(const std::string& name, Access access, Disposition disp, OsError& err) {
   DWORD how = disp == Disposition::create_new ? CREATE_NEW : OPEN_EXISTING;
   // Not inheritable: the editor started later must not hold the report open.
   HANDLE h = ::CreateFileA(name.c_str(), access_for(access), FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, how,
                            FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) {
-    err = classify(::GetLastError());
+    DWORD e = ::GetLastError();
+    DWORD attributes = ::GetFileAttributesA(name.c_str());
+    bool folder = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    err = e == ERROR_ACCESS_DENIED && folder ? OsError::is_directory : classify(e);
     return {};
   }
   err = OsError::none;
   return wrap(h, false);
+}
+
+// Named pipes and devices are opened by open_file as they always were.
+bool is_stream(const std::string&, FileId&) { return false; }
+
+File open_stream(const std::string& name, Access access, OsError& err) {
+  return open_file(name, access, Disposition::open_existing, err);
 }
 
 long read_file(File f, char* buf, std::size_t n, OsError& err) {
@@ -122,8 +136,11 @@ bool truncate_file(File f, std::int64_t offset, OsError& err) {
   return true;
 }
 
-void close_file(File f) {
-  if (f.is_open() && !f.standard) ::CloseHandle(handle_of(f));
+bool close_file(File f, OsError& err) {
+  err = OsError::none;
+  if (!f.is_open() || f.standard || ::CloseHandle(handle_of(f))) return true;
+  err = classify(::GetLastError());
+  return false;
 }
 
 bool file_identity(File f, FileId& id) { return identity_of(handle_of(f), id); }
@@ -148,6 +165,8 @@ bool same_file(const std::string& a, const std::string& b) {
   ::CloseHandle(hb);
   return same;
 }
+
+bool is_device_name(std::string_view) { return true; }
 
 File open_device(std::string_view upper, OsError& err) {
   err = OsError::none;
@@ -177,6 +196,23 @@ void write_raw(File f, const char* buf, std::size_t n) {
     buf += put;
     n -= put;
   }
+}
+
+std::int64_t position_raw(File f) {
+  HANDLE h = handle_of(f);
+  LARGE_INTEGER zero{}, at{};
+  if (::GetFileType(h) != FILE_TYPE_DISK || !::SetFilePointerEx(h, zero, &at, FILE_CURRENT)) return -1;
+  return at.QuadPart;
+}
+
+long read_at_raw(File f, std::int64_t offset, char* buf, std::size_t n) {
+  HANDLE h = handle_of(f);
+  LARGE_INTEGER to;
+  to.QuadPart = offset;
+  DWORD got = 0;
+  if (!::SetFilePointerEx(h, to, nullptr, FILE_BEGIN) || !::ReadFile(h, buf, static_cast<DWORD>(n), &got, nullptr))
+    return -1;
+  return static_cast<long>(got);
 }
 
 File std_input() { return standard_handle(STD_INPUT_HANDLE); }

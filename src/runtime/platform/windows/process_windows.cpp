@@ -76,6 +76,9 @@ bool quote_argument(std::string_view arg, std::string& out) {
   return true;
 }
 
+// Notepad comes with Windows.
+bool program_findable(const char*) { return true; }
+
 const char* default_interpreter() { return "cmd.exe"; }
 
 std::string get_env(const char* name) {
