@@ -46,8 +46,10 @@ int um_relatorio(const Opcoes& op, std::FILE* saida, std::FILE* diag) {
   figura(tarefas, op.png, op.svg, base + "_historico", t.largura, t.altura,
          [&r, resumo](cairo_t* cr) { desenhar_historico(cr, r, resumo); });
   if (mapas) {
-    for (auto [campo, nome] : {std::pair{Campo::numerica, "_numerica"}, std::pair{Campo::analitica, "_analitica"},
-                               std::pair{Campo::erro, "_erro"}}) {
+    for (const auto& [c, nome] : {std::pair{Campo::numerica, "_numerica"}, std::pair{Campo::analitica, "_analitica"},
+                                  std::pair{Campo::erro, "_erro"}}) {
+      // A copy: clang 14 cannot capture a structured binding.
+      const Campo campo = c;
       Tamanho tm = tamanho_mapa(r);
       figura(tarefas, op.png, op.svg, base + nome, tm.largura, tm.altura,
              [&r, resumo, campo](cairo_t* cr) { desenhar_mapa(cr, r, resumo, campo); });
