@@ -218,6 +218,8 @@ TEST(Program, HelpAndVersionAloneAnswerAndTouchNothing) {
       std::vector<std::string> env;
       if (!testsupport::windows()) env.push_back(editor.path_env());
       testsupport::RunResult r = run_calor2d(dir.path(), {c.arg}, env);
+      // The Windows console stream ends its lines with CR LF.
+      if (testsupport::windows()) std::erase(r.out, '\r');
       EXPECT_EQ(r.status, 0);
       EXPECT_EQ(r.out.rfind(c.out_starts, 0), 0u) << r.out;
       EXPECT_EQ(r.err, "");
