@@ -21,7 +21,7 @@
 #include "dados.h"
 #include "principal.h"
 #include "runtime/number_edit.h"
-#include "solvers.h"
+#include "solvers/solvers.h"
 #include "variaveis.h"
 
 namespace {

@@ -23,9 +23,9 @@
 
 #include "coeficientes.h"
 #include "runtime/fpe.h"
-#include "solvers.h"
-#include "solvers_fast.h"
-#include "solvers_pipeline.h"
+#include "solvers/solvers.h"
+#include "solvers/wavefront.h"
+#include "solvers/threads.h"
 #include "variaveis.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include "runtime/clock.h"
 #include "runtime/fpe.h"
 #include "runtime/memory.h"
-#include "solvers.h"
+#include "solvers/solvers.h"
 #include "variaveis.h"
 
 namespace principal {

@@ -19,9 +19,9 @@
 
 #include "runtime/fpe.h"
 #include "runtime/platform/platform.h"
-#include "solvers.h"
-#include "solvers_fast.h"
-#include "solvers_pipeline.h"
+#include "solvers/solvers.h"
+#include "solvers/wavefront.h"
+#include "solvers/threads.h"
 #include "support.h"
 
 namespace {

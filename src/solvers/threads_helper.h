@@ -1,4 +1,4 @@
-// The helper thread of the two-thread solver (solvers_pipeline.h): it follows
+// The helper thread of the two-thread solver (solvers/threads.h): it follows
 // the sweeping thread through the field and adds the residual norms in node
 // order, and the state the two threads hand over. Used by the two-thread
 // driver only.
@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <thread>
 
-#include "solvers_fast.h"
+#include "solvers/wavefront.h"
 
 namespace solvers::pipeline {
 

@@ -15,8 +15,8 @@
 // Nothing is computed that the plain sweep would not: the ramp steps at both ends
 // of a strip, strips lower than a full vector set and row ends shorter than a
 // vector go one node at a time, so no padding lane can raise a trap.
-#include "solvers_fast.h"
-#include "solvers_lanes.h"
+#include "solvers/wavefront.h"
+#include "solvers/lanes.h"
 
 #include <atomic>
 #include <cfloat>
@@ -26,7 +26,7 @@
 #include <cstring>
 #include <utility>
 
-#include "solvers.h"
+#include "solvers/solvers.h"
 
 // The kernels are templates inlined into one entry point per instruction set, so
 // each is compiled with that entry point's target options.

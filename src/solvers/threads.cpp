@@ -26,7 +26,7 @@
 //    one, it is put back and, when the test wants it, swept again with them.
 //    Threads do not inherit the floating-point environment on Windows, so it is
 //    set explicitly.
-#include "solvers_pipeline.h"
+#include "solvers/threads.h"
 
 #include <algorithm>
 #include <atomic>
@@ -37,8 +37,8 @@
 #include <vector>
 
 #include "runtime/platform/platform.h"
-#include "solvers.h"
-#include "solvers_helper.h"
+#include "solvers/solvers.h"
+#include "solvers/threads_helper.h"
 
 namespace solvers::pipeline {
 
@@ -319,27 +319,4 @@ void gauss_seidel_two_threads(Path path, double aP, double aE, double aN, int it
   }
 }
 
-bool second_cpu_available() { return rt::plat::usable_processors() >= 2; }
-
-bool pays_off(int Nx, int Ny) {
-  // Measured: from about 20 columns and 1000 interior nodes on, and more the
-  // larger the grid; below, the hand-over per sweep costs more than it saves.
-  return Nx >= 20 && static_cast<long long>(Nx - 2) * (Ny - 2) >= 1000;
-}
-
 }  // namespace solvers::pipeline
-
-namespace solvers {
-
-void gauss_seidel(double aP, double aE, double aN, int itmax, double tol, int Nx, int Ny, double* L1,
-                  double* L2, double* Linf, int& it, double* T) {
-  static const fast::Path path = fast::best_path();
-  static const bool two_cpus = pipeline::second_cpu_available();
-  if (two_cpus && pipeline::pays_off(Nx, Ny)) {
-    pipeline::gauss_seidel_two_threads(path, aP, aE, aN, itmax, tol, Nx, Ny, L1, L2, Linf, it, T);
-  } else {
-    fast::gauss_seidel_on(path, aP, aE, aN, itmax, tol, Nx, Ny, L1, L2, Linf, it, T);
-  }
-}
-
-}  // namespace solvers

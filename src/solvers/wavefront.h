@@ -1,5 +1,5 @@
 // Code paths of the fast Gauss-Seidel solver, selectable so that tests and
-// benchmarks can run each one; the program uses gauss_seidel (solvers.h), which
+// benchmarks can run each one; the program uses gauss_seidel (solvers/solvers.h), which
 // takes the best path this processor supports.
 #pragma once
 

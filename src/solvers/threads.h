@@ -5,17 +5,9 @@
 
 #include <cstddef>
 
-#include "solvers_fast.h"
+#include "solvers/wavefront.h"
 
 namespace solvers::pipeline {
-
-// Whether a second processor is there to run the helper.
-bool second_cpu_available();
-
-// Whether a grid is large enough for the second thread to pay; the program's
-// gauss_seidel (solvers.h) takes two threads when this holds and a second
-// processor is there.
-bool pays_off(int Nx, int Ny);
 
 // How the solve checks that the second thread still pays, in sweeps: long
 // windows in the faster way, each followed by a probe of the other way. Going to

@@ -1,7 +1,7 @@
 // The helper thread: the residuals and the two ordered sums of each sweep, a
 // row behind the sweeping thread, in the caller's rounding mode with the traps
 // masked (a fault is reported with the norms and met again by the caller).
-#include "solvers_helper.h"
+#include "solvers/threads_helper.h"
 
 #include <algorithm>
 #include <cfenv>
@@ -16,7 +16,7 @@
 #endif
 
 #include "runtime/platform/platform.h"
-#include "solvers_lanes.h"
+#include "solvers/lanes.h"
 
 #define CALOR2D_INLINE inline __attribute__((always_inline))
 
