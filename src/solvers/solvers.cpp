@@ -109,11 +109,10 @@ void gauss_seidel_reference(double aP, double aE, double aN, int itmax, double t
   }
 }
 
-// The program's solver: the same bits as the reference, by the way
-// solvers/dispatch.h chooses.
+// The program's solver, as solvers/dispatch.h lays it out.
 void gauss_seidel(double aP, double aE, double aN, int itmax, double tol, int Nx, int Ny, double* L1,
-                  double* L2, double* Linf, int& it, double* T) {
-  dispatch::solve(aP, aE, aN, itmax, tol, Nx, Ny, L1, L2, Linf, it, T);
+                  double* L2, double* Linf, int& it, double* T, int hist_step) {
+  dispatch::solve(dispatch::program_options(hist_step), aP, aE, aN, itmax, tol, Nx, Ny, L1, L2, Linf, it, T);
 }
 
 }  // namespace solvers

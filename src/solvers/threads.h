@@ -1,37 +1,58 @@
-// Gauss-Seidel on two threads: the calling thread sweeps, a helper follows it
-// through the field and adds the residual norms in node order. Bit-identical to
-// gauss_seidel_reference, including where a floating-point trap stops the run.
+// Sweeps on several threads: the interior rows are cut into bands, one a
+// thread, pipelined so that band b runs sweep k while band b-1 is already on
+// sweep k+1. Each thread also adds up |r| of its rows after each of its sweeps,
+// for the stopping test.
 #pragma once
 
-#include <cstddef>
+#include <atomic>
+#include <memory>
+#include <thread>
+#include <vector>
 
 #include "solvers/wavefront.h"
 
-namespace solvers::pipeline {
+namespace solvers::threads {
 
-// How the solve checks that the second thread still pays, in sweeps: long
-// windows in the faster way, each followed by a probe of the other way. Going to
-// two threads starts a helper thread, going to one joins it: that happens only
-// between windows, a few times a solve, never within a sweep. A helper kept
-// waiting in between made a program's single solve of 101 x 101 less steady
-// here (0.89-1.65 ns per node-sweep against 0.81-0.96): a new thread is placed
-// afresh by the scheduler, a woken one tends to stay where it was.
-struct Schedule {
-  int window = 512;    // the first long window, and the next after a switch
-  int probe = 24;      // a probe of the other way
-  int longest = 8192;  // long windows double up to this while probes lose
-  // A sweep may start before the helper has handed over the norms of the one
-  // before, keeping the values it overwrites until then in case that sweep's
-  // test stops the solve: 8 bytes a node, for grids up to this size.
-  std::size_t lookahead_bytes = std::size_t{2} << 20;
+class Crew {
+ public:
+  // The most sweeps one run may take.
+  static constexpr int longest_run = 256;
+
+  // Up to `threads` bands (each at least two rows) on the calling thread and
+  // threads - 1 more; fewer when threads cannot be started.
+  Crew(fast::Path path, double aP, double aE, double aN, int Nx, int Ny, double* T, int threads);
+  ~Crew();
+  Crew(const Crew&) = delete;
+  Crew& operator=(const Crew&) = delete;
+
+  int bands() const { return static_cast<int>(bands_.size()); }
+
+  // Sweeps from after sweep `done` on, `count` of them (1 .. longest_run), with
+  // every band: on return T is the field after sweep done + count, and sums[i]
+  // the sum of |r| of the field after sweep done + 1 + i, added in no set order.
+  // A run computes nothing the same sweeps on one thread would not (the sweep
+  // and the residuals with the reference's operations), so a run of sweeps
+  // whose norms would not trap traps nowhere.
+  void run(int done, int count, double* sums);
+
+  struct Band;
+
+ private:
+  void work(int b);
+  void sweep_band(int b, int k);
+  void worker_main(int b);
+
+  fast::Path path_;
+  double aP_, aE_, aN_;
+  int Nx_, Ny_;
+  double* T_;
+  std::vector<std::unique_ptr<Band>> bands_;
+  std::vector<std::thread> threads_;
+  unsigned fp_mode_ = 0;
+  int done_ = 0, count_ = 0;
+  alignas(64) std::atomic<int> generation_{0};
+  alignas(64) std::atomic<int> finished_{0};
+  std::atomic<bool> quit_{false};
 };
 
-// gauss_seidel with the sweep on `path` (which must be supported). Runs on one
-// thread when the grid has no interior node or no thread can be started, goes
-// on alone when the helper keeps being held up by other work, and moves between
-// two threads and one as `plan`'s timings say; every way gives the same bits.
-void gauss_seidel_two_threads(fast::Path path, double aP, double aE, double aN, int itmax, double tol, int Nx,
-                              int Ny, double* L1, double* L2, double* Linf, int& it, double* T,
-                              const Schedule& plan = Schedule{});
-
-}  // namespace solvers::pipeline
+}  // namespace solvers::threads
