@@ -4,6 +4,7 @@
 // thread sweeps again up to that sweep, forms its norms exactly and makes the
 // reference's test. Solves whose norms could overflow or meet 0/0 take the exact
 // norms on every sweep, on this thread, where the reference meets its faults.
+// Runs go on the bands or on this thread as solvers/pace.h finds faster.
 #include "solvers/dispatch.h"
 
 #include <algorithm>
@@ -13,6 +14,7 @@
 #include <vector>
 
 #include "runtime/platform/platform.h"
+#include "solvers/pace.h"
 #include "solvers/solvers.h"
 #include "solvers/stopping_test.h"
 #include "solvers/threads.h"
@@ -48,8 +50,8 @@ void solve(const Options& o, double aP, double aE, double aN, int itmax, double 
     return;
   }
   const StoppingTest test(aP, aE, aN, Nx, Ny, T, L1[0], tol, o.inflation);
-  const long long step = o.hist_step >= 1 ? o.hist_step : 1;
-  const auto printed = [step, itmax](int k) { return k % step == 0 || k == itmax; };
+  const long long stride = o.hist_step >= 1 ? o.hist_step : 1;
+  const auto printed = [stride, itmax](int j) { return j % stride == 0 || j == itmax; };
   const fast::Path path = o.path;
 
   const int rows = Ny > 2 ? Ny - 2 : 0;
@@ -67,16 +69,51 @@ void solve(const Options& o, double aP, double aE, double aN, int itmax, double 
   double sums[threads::Crew::longest_run];
   const std::size_t field_bytes = start.size() * sizeof(double);
 
-  it = itmax;
+  // One sweep on this thread, with its norms and test where they are due:
+  // true when it stops the solve.
   int k = 0;  // sweeps done
   int alone_until = 0;
+  const auto step = [&]() {
+    const int j = ++k;
+    if (printed(j) || !test.certain_at_all()) {
+      fast::sweep_with_norms(path, aP, aE, aN, Nx, Ny, T, L1[j], L2[j], Linf[j]);
+    } else {
+      fast::sweep(path, aP, aE, aN, Nx, Ny, T);
+      // No test after sweep 1.
+      if (j < 2 || test.surely_goes_on(abs_residual_sum(path, aP, aE, aN, Nx, Ny, T))) return false;
+      norm_L1(aP, aE, aN, Nx, Ny, T, L1[j]);
+      norm_L2(aP, aE, aN, Nx, Ny, T, L2[j]);
+      norm_Linf(aP, aE, aN, Nx, Ny, T, Linf[j]);
+      alone_until = j + alone_after_doubt;
+    }
+    return j >= 2 && converged(L1, j, tol);
+  };
+
+  const SteadyClock steady;
+  Pace pace(o.clock != nullptr ? *o.clock : steady);
+  it = itmax;
   while (k < itmax) {
     if (crew && k >= alone_until) {
-      const long long next = std::min<long long>((k / step + 1) * step, itmax);
+      const long long next = std::min<long long>((k / stride + 1) * stride, itmax);
       const int count = static_cast<int>(std::min<long long>(next - 1 - k, threads::Crew::longest_run));
+      if (count >= shortest_run && !pace.threads_next()) {
+        // A run's worth of sweeps alone, timed like a run on the bands.
+        pace.start();
+        const int end = k + count;
+        while (k < end) {
+          if (step()) {
+            it = k;
+            return;
+          }
+        }
+        pace.finish(false, count);
+        continue;
+      }
       if (count >= shortest_run) {
+        pace.start();
         std::memcpy(start.data(), T, field_bytes);
         crew->run(k, count, sums);
+        pace.finish(true, count);
         int doubt = 0;
         for (int i = 0; i < count && doubt == 0; ++i) {
           const int j = k + 1 + i;
@@ -92,22 +129,9 @@ void solve(const Options& o, double aP, double aE, double aN, int itmax, double 
         alone_until = doubt + alone_after_doubt;
       }
     }
-    const int j = k + 1;
-    k = j;
-    if (printed(j) || !test.certain_at_all()) {
-      fast::sweep_with_norms(path, aP, aE, aN, Nx, Ny, T, L1[j], L2[j], Linf[j]);
-    } else {
-      fast::sweep(path, aP, aE, aN, Nx, Ny, T);
-      // No test after sweep 1.
-      if (j < 2 || test.surely_goes_on(abs_residual_sum(path, aP, aE, aN, Nx, Ny, T))) continue;
-      norm_L1(aP, aE, aN, Nx, Ny, T, L1[j]);
-      norm_L2(aP, aE, aN, Nx, Ny, T, L2[j]);
-      norm_Linf(aP, aE, aN, Nx, Ny, T, Linf[j]);
-      alone_until = j + alone_after_doubt;
-    }
-    if (j >= 2 && converged(L1, j, tol)) {
-      it = j;
-      break;
+    if (step()) {
+      it = k;
+      return;
     }
   }
 }

@@ -8,6 +8,7 @@
 // stops the solve. The other elements are left as they were.
 #pragma once
 
+#include "solvers/pace.h"
 #include "solvers/wavefront.h"
 
 namespace solvers::dispatch {
@@ -20,6 +21,8 @@ struct Options {
   // Threads are used on grids of at least this many interior rows and nodes.
   int least_rows = 2;
   long long least_nodes = 0;
+  // Times the runs of sweeps (solvers/pace.h); null: the steady clock.
+  const Pace::Clock* clock = nullptr;
 };
 
 // The best path, every usable processor, and the grid sizes below which one

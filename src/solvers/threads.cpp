@@ -132,6 +132,8 @@ Crew::Crew(fast::Path path, double aP, double aE, double aN, int Nx, int Ny, dou
   } catch (const std::system_error&) {
     // No more threads: one band on this thread.
     quit_.store(true, std::memory_order_release);
+    generation_.fetch_add(1, std::memory_order_release);
+    generation_.notify_all();
     for (std::thread& t : threads_) t.join();
     threads_.clear();
     quit_.store(false, std::memory_order_relaxed);
@@ -142,6 +144,8 @@ Crew::Crew(fast::Path path, double aP, double aE, double aN, int Nx, int Ny, dou
 
 Crew::~Crew() {
   quit_.store(true, std::memory_order_release);
+  generation_.fetch_add(1, std::memory_order_release);
+  generation_.notify_all();
   for (std::thread& t : threads_) t.join();
 }
 
@@ -149,11 +153,14 @@ void Crew::worker_main(int b) {
   enter_mode(fp_mode_);
   int seen = 0;
   for (;;) {
-    wait_for(
-        [this, seen] {
-          return generation_.load(std::memory_order_acquire) != seen || quit_.load(std::memory_order_acquire);
-        },
-        bands_[b]->spin_limit);
+    // Between runs the solve may go on alone for a long while: the thread sleeps.
+    for (long spins = 0; generation_.load(std::memory_order_acquire) == seen; ++spins) {
+      if (spins < bands_[b]->spin_limit) {
+        relax();
+      } else {
+        generation_.wait(seen, std::memory_order_acquire);
+      }
+    }
     if (quit_.load(std::memory_order_acquire)) return;
     seen = generation_.load(std::memory_order_acquire);
     work(b);
@@ -204,6 +211,7 @@ void Crew::run(int done, int count, double* sums) {
   }
   finished_.store(0, std::memory_order_relaxed);
   generation_.fetch_add(1, std::memory_order_release);
+  generation_.notify_all();
   work(0);
   const int helpers = bands() - 1;
   wait_for([this, helpers] { return finished_.load(std::memory_order_acquire) == helpers; },
