@@ -132,8 +132,7 @@ Crew::Crew(fast::Path path, double aP, double aE, double aN, int Nx, int Ny, dou
   } catch (const std::system_error&) {
     // No more threads: one band on this thread.
     quit_.store(true, std::memory_order_release);
-    generation_.fetch_add(1, std::memory_order_release);
-    generation_.notify_all();
+    next_generation();
     for (std::thread& t : threads_) t.join();
     threads_.clear();
     quit_.store(false, std::memory_order_relaxed);
@@ -144,9 +143,16 @@ Crew::Crew(fast::Path path, double aP, double aE, double aN, int Nx, int Ny, dou
 
 Crew::~Crew() {
   quit_.store(true, std::memory_order_release);
-  generation_.fetch_add(1, std::memory_order_release);
-  generation_.notify_all();
+  next_generation();
   for (std::thread& t : threads_) t.join();
+}
+
+void Crew::next_generation() {
+  {
+    const std::lock_guard<std::mutex> lock(idle_mutex_);
+    generation_.fetch_add(1, std::memory_order_release);
+  }
+  idle_.notify_all();
 }
 
 void Crew::worker_main(int b) {
@@ -158,7 +164,8 @@ void Crew::worker_main(int b) {
       if (spins < bands_[b]->spin_limit) {
         relax();
       } else {
-        generation_.wait(seen, std::memory_order_acquire);
+        std::unique_lock<std::mutex> lock(idle_mutex_);
+        idle_.wait(lock, [this, seen] { return generation_.load(std::memory_order_acquire) != seen; });
       }
     }
     if (quit_.load(std::memory_order_acquire)) return;
@@ -210,8 +217,7 @@ void Crew::run(int done, int count, double* sums) {
     band->first.store(done, std::memory_order_relaxed);
   }
   finished_.store(0, std::memory_order_relaxed);
-  generation_.fetch_add(1, std::memory_order_release);
-  generation_.notify_all();
+  next_generation();
   work(0);
   const int helpers = bands() - 1;
   wait_for([this, helpers] { return finished_.load(std::memory_order_acquire) == helpers; },

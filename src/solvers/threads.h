@@ -5,7 +5,9 @@
 #pragma once
 
 #include <atomic>
+#include <condition_variable>
 #include <memory>
+#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -41,6 +43,7 @@ class Crew {
   void work(int b);
   void sweep_band(int b, int k);
   void worker_main(int b);
+  void next_generation();
 
   fast::Path path_;
   double aP_, aE_, aN_;
@@ -53,6 +56,8 @@ class Crew {
   alignas(64) std::atomic<int> generation_{0};
   alignas(64) std::atomic<int> finished_{0};
   std::atomic<bool> quit_{false};
+  std::mutex idle_mutex_;  // threads sleep between runs
+  std::condition_variable idle_;
 };
 
 }  // namespace solvers::threads
