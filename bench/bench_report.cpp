@@ -21,7 +21,7 @@
 #include "dados.h"
 #include "principal.h"
 #include "runtime/number_edit.h"
-#include "solvers.h"
+#include "solvers/solvers.h"
 #include "variaveis.h"
 
 namespace {
@@ -64,7 +64,7 @@ void solve(bool reference, benchmark::State& state) {
                                       Linf.data(), it, T.data());
     } else {
       solvers::gauss_seidel(v::aP, v::aE, v::aN, v::itmax, v::tol, v::Nx, v::Ny, L1.data(), L2.data(), Linf.data(),
-                            it, T.data());
+                            it, T.data(), v::hist_step);
     }
     benchmark::DoNotOptimize(T.data());
   }

@@ -1,60 +1,76 @@
 #!/bin/sh
-# The program as a user runs it: one solve per process, in a fresh folder with
-# its own case file and standard input closed, on cases a, b and d; each run
-# both free to use every processor and pinned to one (taskset), side by side.
-# A solve's first hand-overs and where the scheduler puts a new thread show
-# here; bench_solver, which solves many times in one process, cannot show them.
-# Times are whole runs (reading, solving, the report, the editor stand-in).
-#   sh bench/program_runs.sh path/to/calor2d [runs per case, default 5]
+# The program as a user runs it, against a baseline build, one solve per
+# process in a fresh folder with its own case file and standard input closed.
+# Each run of a case runs both programs, in alternating order, so both meet the
+# same load; the ratio of each pair (baseline time / new time) is reported as
+# the median with the lowest and highest. Times are whole runs (reading,
+# solving, the report, the editor stand-in).
+#   sh bench/program_runs.sh new/calor2d baseline/calor2d [runs per case, default 5]
 set -eu
-bin=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
-runs=${2:-5}
+abs() { echo "$(cd "$(dirname "$1")" && pwd)/$(basename "$1")"; }
+new=$(abs "$1")
+base=$(abs "$2")
+runs=${3:-5}
 command -v taskset >/dev/null 2>&1 && pin="taskset -c 0" || pin=""
 
-# id Lx Ly Nx Ny itmax tol
-cases="a 1.0 1.0 101 101 100000 1.0d-8
-b 1.0 1.0 301 301 20000 1.0d-12
-d 1.0 4.0 41 161 100000 1.0d-10"
+# id pinned Lx Ly Nx Ny itmax tol sol_mode hist_step
+cases="a no 1.0 1.0 101 101 100000 1.0d-8 2 1000
+b no 1.0 1.0 301 301 20000 1.0d-12 2 1000
+e no 1.0 1.0 1001 1001 300 1.0d-12 3 1000
+b1 yes 1.0 1.0 301 301 20000 1.0d-12 2 1000"
 
 now_ns() { date +%s%N; }
 
 # One run in a fresh folder: prints "<nanoseconds> <iterations>".
 run_once() {
+  bin=$1; shift
   dir=$(mktemp -d)
-  printf "'resultado.txt'\n%s\n%s\n%s\n%s\n%s\n%s\n2\n1000\n" "$2" "$3" "$4" "$5" "$6" "$7" \
-    >"$dir/entrada_geral.ent"
+  printf "'resultado.txt'\n%s\n%s\n%s\n%s\n%s\n%s\n%s\n%s\n" "$@" >"$dir/entrada_geral.ent"
   start=$(now_ns)
-  (cd "$dir" && $1 "$bin" </dev/null >/dev/null 2>&1)
+  (cd "$dir" && $prefix "$bin" </dev/null >/dev/null 2>&1)
   end=$(now_ns)
   it=$(awk '/= it:/ { print $1 }' "$dir/resultado.txt")
+  sed '/Tempo de processamento/d' "$dir/resultado.txt" | cksum | cut -d' ' -f1 >"$dir.sum"
   rm -rf "$dir"
-  echo "$((end - start)) $it"
+  echo "$((end - start)) $it $dir.sum"
 }
 
-median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
-
-printf "%-4s %8s %14s %14s %12s %14s\n" case sweeps "all CPUs, s" "one CPU, s" "ratio" "ns/node-sweep"
-echo "$cases" | while read -r id Lx Ly Nx Ny itmax tol; do
-  free=""; pinned=""; it=0
+printf "%-4s %-7s %7s %12s %12s %10s %10s %10s\n" case pinned sweeps "baseline, s" "new, s" "ratio" "lowest" "highest"
+echo "$cases" | while read -r id pinned Lx Ly Nx Ny itmax tol mode step; do
+  prefix=""
+  if [ "$pinned" = yes ]; then
+    [ -n "$pin" ] || continue
+    prefix=$pin
+  fi
+  ratios=""; tb=""; tn=""
   i=0
   while [ "$i" -lt "$runs" ]; do
-    set -- $(run_once "" "$Lx" "$Ly" "$Nx" "$Ny" "$itmax" "$tol")
-    free="$free$1
-"
-    it=$2
-    if [ -n "$pin" ]; then
-      set -- $(run_once "$pin" "$Lx" "$Ly" "$Nx" "$Ny" "$itmax" "$tol")
-      pinned="$pinned$1
-"
+    if [ $((i % 2)) -eq 0 ]; then
+      set -- $(run_once "$base" "$Lx" "$Ly" "$Nx" "$Ny" "$itmax" "$tol" "$mode" "$step"); b=$1; bs=$3
+      set -- $(run_once "$new" "$Lx" "$Ly" "$Nx" "$Ny" "$itmax" "$tol" "$mode" "$step"); n=$1; it=$2; ns=$3
+    else
+      set -- $(run_once "$new" "$Lx" "$Ly" "$Nx" "$Ny" "$itmax" "$tol" "$mode" "$step"); n=$1; it=$2; ns=$3
+      set -- $(run_once "$base" "$Lx" "$Ly" "$Nx" "$Ny" "$itmax" "$tol" "$mode" "$step"); b=$1; bs=$3
     fi
+    if ! cmp -s "$bs" "$ns"; then
+      echo "case $id: the reports differ (time aside)" >&2
+      exit 1
+    fi
+    rm -f "$bs" "$ns"
+    ratios="$ratios$b $n
+"
     i=$((i + 1))
   done
-  f=$(printf "%s" "$free" | median)
-  if [ -n "$pin" ]; then p=$(printf "%s" "$pinned" | median); else p=0; fi
-  awk -v id="$id" -v it="$it" -v f="$f" -v p="$p" -v nx="$Nx" -v ny="$Ny" 'BEGIN {
-    nodes = (nx - 2) * (ny - 2)
-    one = "-"; ratio = "-"
-    if (p > 0) { one = sprintf("%.3f", p / 1e9); ratio = sprintf("%.2fx", p / f) }
-    printf "%-4s %8d %14.3f %14s %12s %14.3f\n", id, it, f / 1e9, one, ratio, f / (it * nodes)
-  }'
+  printf "%s" "$ratios" | awk -v id="$id" -v pinned="$pinned" -v it="$it" '
+    { base[NR] = $1; new[NR] = $2; r[NR] = $1 / $2 }
+    END {
+      n = NR
+      for (i = 1; i <= n; i++) for (j = i + 1; j <= n; j++) {
+        if (r[j] < r[i]) { t = r[i]; r[i] = r[j]; r[j] = t }
+        if (base[j] < base[i]) { t = base[i]; base[i] = base[j]; base[j] = t }
+        if (new[j] < new[i]) { t = new[i]; new[i] = new[j]; new[j] = t }
+      }
+      m = int((n + 1) / 2)
+      printf "%-4s %-7s %7d %12.3f %12.3f %9.2fx %9.2fx %9.2fx\n", id, pinned, it, base[m] / 1e9, new[m] / 1e9, r[m], r[1], r[n]
+    }'
 done

@@ -6,7 +6,7 @@
 #include "runtime/clock.h"
 #include "runtime/fpe.h"
 #include "runtime/memory.h"
-#include "solvers.h"
+#include "solvers/solvers.h"
 #include "variaveis.h"
 
 namespace principal {
@@ -47,7 +47,7 @@ void run() {
   solvers::norm_Linf(aP, aE, aN, Nx, Ny, T.data(), Linf[0]);
 
   solvers::gauss_seidel(aP, aE, aN, itmax, tol, Nx, Ny, L1.data(), L2.data(), Linf.data(), it,
-                        T.data());
+                        T.data(), hist_step);
 
   tcpu = rt::timef();
   processamento::post_processing();

@@ -12,7 +12,7 @@
 #include "coeficientes.h"
 #include "processamento.h"
 #include "runtime/fpe.h"
-#include "solvers.h"
+#include "solvers/solvers.h"
 #include "support.h"
 #include "variaveis.h"
 

@@ -1,6 +1,6 @@
-// The fast Gauss-Seidel solver against the plain reference: every history element,
-// the iteration count and every node must have the same bits, on every code path,
-// on one thread and on two.
+// The fast Gauss-Seidel solver against the plain reference, on what the report
+// shows: it, every node, and the history elements it prints (0, the multiples
+// of hist_step up to it, and it itself), on every code path and thread count.
 #include <gtest/gtest.h>
 
 #include <cfenv>
@@ -10,33 +10,19 @@
 #include <functional>
 #include <random>
 #include <string>
-#include <thread>
 #include <vector>
 
-#if defined(__linux__)
-#include <sched.h>
-#endif
-
 #include "runtime/fpe.h"
-#include "runtime/platform/platform.h"
-#include "solvers.h"
-#include "solvers_fast.h"
-#include "solvers_pipeline.h"
+#include "solvers/dispatch.h"
+#include "solvers/solvers.h"
+#include "solvers/stopping_test.h"
+#include "solvers/threads.h"
+#include "solvers/wavefront.h"
 #include "support.h"
 
 namespace {
 
 using solvers::fast::Path;
-
-// A code path of the sweep, on one thread or with the norms summed on a second.
-struct Variant {
-  Path path;
-  bool two_threads;
-};
-
-std::string name(const Variant& v) {
-  return std::string(solvers::fast::name(v.path)) + (v.two_threads ? "_two_threads" : "");
-}
 
 // A field with its coefficients and initial norms, as the solver receives it.
 struct Plate {
@@ -77,7 +63,7 @@ Plate random_plate(std::mt19937_64& rng, int Nx, int Ny) {
   return p;
 }
 
-// The unit plate of the program: sine on top, zero elsewhere.
+// The plate of the program: sine on top, zero elsewhere.
 Plate program_plate(double Lx, double Ly, int Nx, int Ny) {
   Plate p;
   p.Nx = Nx;
@@ -91,9 +77,37 @@ Plate program_plate(double Lx, double Ly, int Nx, int Ny) {
   return p;
 }
 
-// What a solver receives: the plate's field and initial norms, and histories
-// holding a marker, so untouched elements are visible.
-Result fresh(const Plate& p, int itmax) {
+// How a solve is run: the reference, or the fast solver with these options.
+struct Way {
+  bool reference = false;
+  solvers::dispatch::Options options;
+};
+
+// A clock that stands still: every run looks as fast as any other, so the
+// bands take most runs and one thread the tries in between, the same on every
+// machine.
+class StillClock final : public solvers::Pace::Clock {
+ public:
+  double seconds() const override { return 0.0; }
+};
+const StillClock still;
+
+Way fast_way(Path path, int threads, int hist_step, double inflation = 1.0) {
+  Way w;
+  w.options.clock = &still;
+  w.options.path = path;
+  w.options.threads = threads;
+  w.options.hist_step = hist_step;
+  w.options.inflation = inflation;
+  return w;
+}
+
+const Way reference{true, {}};
+// Every decision on the exact norms.
+constexpr double never_certain = 0x1p50;
+
+// The histories hold a marker, so elements left alone are visible.
+Result solve(const Plate& p, int itmax, double tol, const Way& way) {
   Result r;
   const std::size_t len = static_cast<std::size_t>(itmax > 0 ? itmax : 0) + 1;
   r.L1.assign(len, -7.25);
@@ -104,146 +118,162 @@ Result fresh(const Plate& p, int itmax) {
   r.Linf[0] = p.Linf_0;
   r.T = p.T;
   r.it = -12345;
-  return r;
-}
-
-Result run(const Plate& p, int itmax, double tol, Variant variant, bool reference) {
-  Result r = fresh(p, itmax);
-  if (reference) {
+  if (way.reference) {
     solvers::gauss_seidel_reference(p.aP, p.aE, p.aN, itmax, tol, p.Nx, p.Ny, r.L1.data(), r.L2.data(),
                                     r.Linf.data(), r.it, r.T.data());
-  } else if (variant.two_threads) {
-    solvers::pipeline::gauss_seidel_two_threads(variant.path, p.aP, p.aE, p.aN, itmax, tol, p.Nx, p.Ny,
-                                                r.L1.data(), r.L2.data(), r.Linf.data(), r.it, r.T.data());
   } else {
-    solvers::fast::gauss_seidel_on(variant.path, p.aP, p.aE, p.aN, itmax, tol, p.Nx, p.Ny, r.L1.data(),
-                                   r.L2.data(), r.Linf.data(), r.it, r.T.data());
+    solvers::dispatch::solve(way.options, p.aP, p.aE, p.aN, itmax, tol, p.Nx, p.Ny, r.L1.data(), r.L2.data(),
+                             r.Linf.data(), r.it, r.T.data());
   }
   return r;
 }
+
+bool same_bits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 
 bool same_bits(const std::vector<double>& a, const std::vector<double>& b) {
   return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(double)) == 0;
 }
 
-// First element whose bits differ, for the failure message.
-std::string first_difference(const std::vector<double>& a, const std::vector<double>& b) {
-  for (std::size_t i = 0; i < a.size() && i < b.size(); ++i) {
-    if (std::memcmp(&a[i], &b[i], sizeof(double)) != 0) {
-      char text[128];
-      std::snprintf(text, sizeof text, "[%zu]: %.17g vs %.17g", i, a[i], b[i]);
-      return text;
+// The elements the report prints, and those above it, which nobody writes.
+std::vector<int> shown(int it, int hist_step, int len) {
+  std::vector<int> ks;
+  for (int k = 0; k <= it; k += hist_step) ks.push_back(k);
+  if (it >= 0) ks.push_back(it);
+  for (int k = it + 1; k < len; ++k) ks.push_back(k);
+  return ks;
+}
+
+// What the report shows: it, every node, the printed elements; `all` also
+// every element 0..it (the exact path writes them all).
+::testing::AssertionResult same_report(const Result& got, const Result& want, int hist_step, bool all = false) {
+  if (got.it != want.it) return ::testing::AssertionFailure() << "it " << got.it << " vs " << want.it;
+  if (!same_bits(got.T, want.T)) return ::testing::AssertionFailure() << "field differs";
+  const int len = static_cast<int>(want.L1.size());
+  std::vector<int> ks = shown(want.it, all ? 1 : hist_step, len);
+  for (int k : ks) {
+    if (!same_bits(got.L1[k], want.L1[k]) || !same_bits(got.L2[k], want.L2[k]) ||
+        !same_bits(got.Linf[k], want.Linf[k]))
+      return ::testing::AssertionFailure() << "history element " << k << ": L1 " << got.L1[k] << " vs "
+                                           << want.L1[k];
+  }
+  return ::testing::AssertionSuccess();
+}
+
+std::vector<Path> paths() {
+  std::vector<Path> out;
+  for (Path p : {Path::portable, Path::avx2, Path::avx512})
+    if (solvers::fast::supported(p)) out.push_back(p);
+  return out;
+}
+
+// One solve on every path and thread count against the reference.
+void expect_same_report(const Plate& p, int itmax, double tol, int hist_step, std::vector<int> threads,
+                        double inflation = 1.0) {
+  const Result want = solve(p, itmax, tol, reference);
+  for (Path path : paths()) {
+    for (int t : threads) {
+      const Result got = solve(p, itmax, tol, fast_way(path, t, hist_step, inflation));
+      EXPECT_TRUE(same_report(got, want, hist_step, inflation >= never_certain))
+          << solvers::fast::name(path) << ", " << t << " threads, " << p.Nx << "x" << p.Ny << ", itmax " << itmax
+          << ", tol " << tol << ", hist_step " << hist_step << ", inflation " << inflation;
     }
   }
-  return "sizes differ";
 }
 
-// Every history element, the iteration count and every node.
-void expect_same(const Result& got, const Result& want) {
-  EXPECT_EQ(got.it, want.it);
-  EXPECT_TRUE(same_bits(got.L1, want.L1)) << "L1" << first_difference(got.L1, want.L1);
-  EXPECT_TRUE(same_bits(got.L2, want.L2)) << "L2" << first_difference(got.L2, want.L2);
-  EXPECT_TRUE(same_bits(got.Linf, want.Linf)) << "Linf" << first_difference(got.Linf, want.Linf);
-  EXPECT_TRUE(same_bits(got.T, want.T)) << "T" << first_difference(got.T, want.T);
-}
-
-void expect_identical(const Plate& p, int itmax, double tol, Variant variant) {
-  const Result want = run(p, itmax, tol, variant, true);
-  const Result got = run(p, itmax, tol, variant, false);
-  SCOPED_TRACE(testing::Message() << name(variant) << " " << p.Nx << "x" << p.Ny
-                                  << " itmax=" << itmax << " tol=" << tol);
-  expect_same(got, want);
-}
-
-// Runs solve(true), the reference, and solve(false) each in a child process with
-// the traps armed: both must end the same way, the reference on a fault of the
-// given kind.
-void expect_same_fault(const std::function<void(bool reference)>& solve, const std::string& kind) {
-  const auto armed = [&solve](bool reference) {
-    return testsupport::run_forked([&solve, reference] {
-      rt::enable_fp_traps();
-      solve(reference);
-      std::_Exit(0);
-    });
-  };
-  const auto want = armed(true);
-  const auto got = armed(false);
-  EXPECT_NE(want.err.find("floating-point error: " + kind), std::string::npos) << want.err;
-  EXPECT_EQ(got.status, want.status);
-  EXPECT_EQ(got.out, want.out);
-  EXPECT_EQ(got.err, want.err);
-}
-
-class FastSolver : public testing::TestWithParam<Variant> {
- protected:
-  void SetUp() override {
-    if (!solvers::fast::supported(GetParam().path)) GTEST_SKIP() << "processor lacks this path";
-  }
-};
+const std::vector<int> one_to_seven = {1, 2, 3, 4, 5, 6, 7};
 
 // ---------------------------------------------------------------------------
 // Bit identity with the reference
 
-TEST_P(FastSolver, SameBitsOnRandomPlatesOfEveryShape) {
+TEST(FastSolver, SameReportOnEverySmallShapeAndSweepCount) {
   std::mt19937_64 rng(20240605);
-  std::uniform_int_distribution<int> side(3, 80), sweeps(1, 12);
-  // Every small shape, then random ones up to 80 nodes a side.
+  std::uniform_int_distribution<int> sweeps(1, 14), step(1, 5);
   for (int Nx = 3; Nx <= 12; ++Nx)
-    for (int Ny = 3; Ny <= 12; ++Ny) expect_identical(random_plate(rng, Nx, Ny), sweeps(rng), -1.0, GetParam());
-  for (int c = 0; c < 150; ++c) expect_identical(random_plate(rng, side(rng), side(rng)), sweeps(rng), -1.0, GetParam());
-}
-
-TEST_P(FastSolver, SameBitsOnTheProgramsPlate) {
-  const int sides[][2] = {{3, 3}, {4, 4}, {11, 11}, {20, 20}, {21, 81}, {81, 21}, {41, 161}};
-  for (const auto& s : sides) {
-    expect_identical(program_plate(1.0, 1.0, s[0], s[1]), 40, 1e-6, GetParam());
-    expect_identical(program_plate(1.0, 4.0, s[0], s[1]), 40, 1e-6, GetParam());
-  }
-}
-
-TEST_P(FastSolver, StopsOnTheSameSweepWhenTheRatioEqualsTolerance) {
-  std::mt19937_64 rng(77);
-  std::uniform_int_distribution<int> side(3, 60);
-  for (int c = 0; c < 60; ++c) {
-    const Plate p = random_plate(rng, side(rng), side(rng));
-    const int itmax = 25;
-    const Result free_run = run(p, itmax, -1.0, GetParam(), true);
-    const int k = 2 + c % (itmax - 1);
-    // The reference stops at the first sweep from 2 on whose ratio is at most this.
-    expect_identical(p, itmax, free_run.L1[k] / free_run.L1[0], GetParam());
-  }
-}
-
-TEST_P(FastSolver, FewSweepsAndBoundaryTolerances) {
-  std::mt19937_64 rng(5);
-  for (int itmax : {1, 2, 3}) {
-    for (double tol : {-1.0, 0.0, 1.0, 1e300}) {
-      expect_identical(random_plate(rng, 3, 3), itmax, tol, GetParam());
-      expect_identical(random_plate(rng, 4, 4), itmax, tol, GetParam());
-      expect_identical(random_plate(rng, 37, 29), itmax, tol, GetParam());
+    for (int Ny = 3; Ny <= 12; ++Ny) {
+      const Plate p = random_plate(rng, Nx, Ny);
+      expect_same_report(p, sweeps(rng), -1.0, step(rng), {1, 3});
     }
+}
+
+// Each row: a plate, its sweeps, tol, hist_step. Thread counts 1 to 7 cut the
+// rows into bands of every height; a hist_step above it leaves long runs of
+// sweeps whose decision is the unordered sum's alone.
+TEST(FastSolver, SameReportOnEveryThreadCount) {
+  std::mt19937_64 rng(71);
+  struct Row {
+    Plate p;
+    int itmax;
+    double tol;
+    int hist_step;
+  };
+  const std::vector<Row> rows = {
+      {program_plate(1.0, 1.0, 11, 11), 1000, 1e-6, 1000},      // stops at 131
+      {program_plate(1.0, 1.0, 11, 11), 50, 1e-6, 7},            // runs to itmax
+      {program_plate(1.0, 4.0, 21, 81), 400, 1e-5, 100000},     // tall, stops
+      {program_plate(4.0, 1.0, 81, 21), 300, 1e-5, 1},          // wide, every element printed
+      {random_plate(rng, 57, 43), 300, 1e-3, 1000},             // unequal spacing
+      {random_plate(rng, 9, 520), 40, -1.0, 9},                 // tall, tol negative
+      {random_plate(rng, 520, 9), 40, 0.0, 1000},               // wide, tol 0
+      {random_plate(rng, 30, 30), 1, 1e-3, 5},                  // itmax 1
+      {random_plate(rng, 30, 30), 2, 1.0, 5},                   // itmax 2, stops at once
+      {program_plate(1.0, 1.0, 3, 3), 10, 0.0, 100},            // settles at sweep 1, stops at 2
+  };
+  for (const Row& r : rows) expect_same_report(r.p, r.itmax, r.tol, r.hist_step, one_to_seven);
+}
+
+TEST(FastSolver, SameReportOnALargePlate) {
+  const Plate p = program_plate(1.0, 1.0, 520, 520);
+  expect_same_report(p, 30, -1.0, 7, {1, 2, 7});
+}
+
+// tol equal to the ratio of a sweep: that sweep stops the solve. The bound
+// cannot settle it, and runs of several threads have to be taken back to it.
+TEST(FastSolver, StopsOnTheSweepWhoseRatioEqualsTolerance) {
+  std::mt19937_64 rng(77);
+  std::uniform_int_distribution<int> side(8, 60);
+  for (int c = 0; c < 12; ++c) {
+    const Plate p = random_plate(rng, side(rng), side(rng));
+    const Result free_run = solve(p, 300, -1.0, reference);
+    const int k = 2 + (c * 37) % 298;
+    expect_same_report(p, 300, free_run.L1[k] / free_run.L1[0], 1000, {1, 2, 4});
   }
 }
 
-TEST_P(FastSolver, SingleNodeSettlesAndStopsAfterSecondSweepWithZeroTolerance) {
-  const Plate p = program_plate(1.0, 1.0, 3, 3);
-  const Result got = run(p, 10, 0.0, GetParam(), false);
-  EXPECT_EQ(got.it, 2);
-  EXPECT_EQ(got.T[5], 0.25);
-  EXPECT_EQ(got.L1[2], 0.0);
-  expect_identical(p, 10, 0.0, GetParam());
+// The hook that widens the bound puts every decision on the exact norms: every
+// element 1..it then holds the reference's (element 1 only when printed).
+TEST(FastSolver, WidenedBoundTakesTheExactNormsOnEverySweep) {
+  std::mt19937_64 rng(5);
+  const Plate p = random_plate(rng, 37, 29);
+  const Result free_run = solve(p, 60, -1.0, reference);
+  for (double tol : {-1.0, 0.0, free_run.L1[33] / free_run.L1[0], 1.0})
+    expect_same_report(p, 60, tol, 1, {1, 3}, never_certain);
+  // With the bound as it is, elements neither printed nor deciding stay unwritten.
+  const Result got = solve(p, 60, -1.0, fast_way(solvers::fast::best_path(), 1, 1000));
+  EXPECT_EQ(got.L1[17], -7.25);
 }
 
-TEST_P(FastSolver, NoSweepBelowOneIteration) {
+TEST(FastSolver, FollowsTheCallersRoundingMode) {
+  std::mt19937_64 rng(43);
+  const Plate p = random_plate(rng, 61, 35);
+  for (int mode : {FE_UPWARD, FE_DOWNWARD, FE_TOWARDZERO}) {
+    ASSERT_EQ(std::fesetround(mode), 0);
+    const Result want = solve(p, 40, 1e-2, reference);
+    std::vector<Result> got;
+    for (int t : {1, 3}) got.push_back(solve(p, 40, 1e-2, fast_way(solvers::fast::best_path(), t, 1000)));
+    std::fesetround(FE_TONEAREST);
+    for (const Result& g : got) EXPECT_TRUE(same_report(g, want, 1000)) << mode;
+  }
+}
+
+TEST(FastSolver, NoSweepBelowOneIteration) {
   std::mt19937_64 rng(9);
-  for (int itmax : {0, -3}) expect_identical(random_plate(rng, 30, 30), itmax, 1e-3, GetParam());
+  for (int itmax : {0, -3}) expect_same_report(random_plate(rng, 30, 30), itmax, 1e-3, 1, {1, 2});
 }
 
-TEST_P(FastSolver, UnreadNodesNeverEnterTheArithmetic) {
+TEST(FastSolver, UnreadNodesNeverEnterTheArithmetic) {
   // The stencil reads no corner and nothing outside the field: values there
   // would overflow any sum they entered, with the traps armed.
-  const Variant path = GetParam();
-  const auto child = testsupport::run_forked([path] {
+  const auto child = testsupport::run_forked([] {
     rt::enable_fp_traps();
     std::mt19937_64 rng(11);
     bool same = true;
@@ -253,10 +283,9 @@ TEST_P(FastSolver, UnreadNodesNeverEnterTheArithmetic) {
         for (std::size_t k : {std::size_t{0}, std::size_t{1}, std::size_t(Nx), std::size_t(Nx) * (Ny - 1) + 1,
                               std::size_t(Nx) * Ny})
           p.T[k] = DBL_MAX;
-        const Result want = run(p, 8, -1.0, path, true);
-        const Result got = run(p, 8, -1.0, path, false);
-        same = same && got.it == want.it && same_bits(got.L1, want.L1) && same_bits(got.L2, want.L2) &&
-               same_bits(got.Linf, want.Linf) && same_bits(got.T, want.T);
+        const Result want = solve(p, 8, -1.0, reference);
+        for (Path path : paths())
+          same = same && same_report(solve(p, 8, -1.0, fast_way(path, 2, 1)), want, 1);
       }
     }
     std::_Exit(same ? 0 : 3);
@@ -267,131 +296,33 @@ TEST_P(FastSolver, UnreadNodesNeverEnterTheArithmetic) {
 // ---------------------------------------------------------------------------
 // Faults
 
-TEST_P(FastSolver, GridWithoutInteriorNodesFailsLikeTheReference) {
-  const Variant path = GetParam();
-  for (const auto& side : {std::pair{2, 5}, std::pair{7, 2}, std::pair{2, 2}, std::pair{1, 6}}) {
-    Plate p = program_plate(1.0, 1.0, side.first, side.second);
-    SCOPED_TRACE(testing::Message() << side.first << "x" << side.second);
-    expect_same_fault([&p, path](bool reference) { run(p, 5, 1e-6, path, reference); }, "invalid");
+// Each solve runs in a child process with the traps armed, the reference's and
+// the fast solver's on 1 and 4 threads: all end the same way, the reference on
+// a fault of the given kind.
+void expect_same_fault(const Plate& p, int itmax, double tol, const std::string& kind) {
+  const auto armed = [&](const Way& way) {
+    return testsupport::run_forked([&] {
+      rt::enable_fp_traps();
+      solve(p, itmax, tol, way);
+      std::_Exit(0);
+    });
+  };
+  const auto want = armed(reference);
+  if (kind.empty()) {
+    EXPECT_EQ(want.status, 0) << want.err;
+  } else {
+    EXPECT_NE(want.err.find("floating-point error: " + kind), std::string::npos) << want.err;
+  }
+  for (int t : {1, 4}) {
+    const auto got = armed(fast_way(solvers::fast::best_path(), t, 1000));
+    EXPECT_EQ(got.status, want.status) << t;
+    EXPECT_EQ(got.err, want.err) << t;
   }
 }
 
-TEST_P(FastSolver, OverflowInTheNormsTrapsLikeTheReference) {
-  // Residuals near 1e164 pass through the sweep but their squares overflow in L2.
-  std::mt19937_64 rng(41);
-  Plate p = random_plate(rng, 57, 43);
-  for (double& v : p.T) v *= 1e160;
-  set_initial_norms(p);
-  const Variant variant = GetParam();
-  expect_same_fault([&p, variant](bool reference) { run(p, 6, -1.0, variant, reference); }, "overflow");
-  // Unarmed, both carry on with the same infinities.
-  expect_identical(p, 6, -1.0, variant);
-}
-
-TEST_P(FastSolver, FollowsTheCallersRoundingMode) {
-  std::mt19937_64 rng(43);
-  const Plate p = random_plate(rng, 61, 35);
-  for (int mode : {FE_UPWARD, FE_DOWNWARD, FE_TOWARDZERO}) {
-    ASSERT_EQ(std::fesetround(mode), 0);
-    const Result want = run(p, 9, -1.0, GetParam(), true);
-    const Result got = run(p, 9, -1.0, GetParam(), false);
-    std::fesetround(FE_TONEAREST);
-    EXPECT_TRUE(same_bits(got.L1, want.L1)) << mode << first_difference(got.L1, want.L1);
-    EXPECT_TRUE(same_bits(got.L2, want.L2)) << mode << first_difference(got.L2, want.L2);
-    EXPECT_TRUE(same_bits(got.T, want.T)) << mode << first_difference(got.T, want.T);
-  }
-}
-
-TEST_P(FastSolver, GridWithoutInteriorNodesAndOneSweepReturnsZeroNorms) {
-  for (const auto& side : {std::pair{2, 5}, std::pair{7, 2}}) {
-    const Plate p = program_plate(1.0, 1.0, side.first, side.second);
-    const Result got = run(p, 1, 1e-6, GetParam(), false);
-    EXPECT_EQ(got.it, 1);
-    EXPECT_EQ(got.L1[1], 0.0);
-    expect_identical(p, 1, 1e-6, GetParam());
-  }
-}
-
-INSTANTIATE_TEST_SUITE_P(Paths, FastSolver,
-                         testing::Values(Variant{Path::portable, false}, Variant{Path::avx2, false},
-                                         Variant{Path::avx512, false}, Variant{Path::portable, true},
-                                         Variant{Path::avx2, true}, Variant{Path::avx512, true}),
-                         [](const testing::TestParamInfo<Variant>& info) { return name(info.param); });
-
-// Both threads on one processor: the sweeping thread keeps waiting for its
-// helper, carries on alone, and the bits stay those of the reference.
-TEST(TwoThreadSolver, GoesOnAloneWithTheSameBitsWhenTheHelperKeepsWaiting) {
-#if defined(__linux__)
-  std::mt19937_64 rng(13);
-  const Plate p = random_plate(rng, 90, 70);
-  const auto child = testsupport::run_forked([&p] {
-    cpu_set_t one;
-    CPU_ZERO(&one);
-    CPU_SET(sched_getcpu(), &one);
-    if (sched_setaffinity(0, sizeof one, &one) != 0) std::_Exit(2);
-    const Variant variant{solvers::fast::best_path(), true};
-    const Result want = run(p, 60, -1.0, variant, true);
-    const Result got = run(p, 60, -1.0, variant, false);
-    const bool same = got.it == want.it && same_bits(got.L1, want.L1) && same_bits(got.L2, want.L2) &&
-                      same_bits(got.Linf, want.Linf) && same_bits(got.T, want.T);
-    std::_Exit(same ? 0 : 3);
-  });
-  EXPECT_EQ(child.status, 0) << child.err;
-#else
-  GTEST_SKIP() << "needs sched_setaffinity";
-#endif
-}
-
-// Windows of a few sweeps make the solve start and stop its helper again and
-// again, in the middle of a solve and right before it stops; every history
-// element and node stays the reference's.
-TEST(TwoThreadSolver, SameBitsWhileMovingBetweenTwoThreadsAndOne) {
-  const solvers::pipeline::Schedule often{3, 2, 8};
-  std::mt19937_64 rng(31);
-  for (Path path : {Path::portable, Path::avx2, Path::avx512}) {
-    if (!solvers::fast::supported(path)) continue;
-    for (const auto& side : {std::pair{30, 40}, std::pair{57, 33}, std::pair{21, 81}}) {
-      const Plate p = random_plate(rng, side.first, side.second);
-      const Result free_run = run(p, 70, -1.0, Variant{path, false}, true);
-      for (double tol : {-1.0, free_run.L1[37] / free_run.L1[0]}) {
-        const Result want = run(p, 70, tol, Variant{path, false}, true);
-        Result got = fresh(p, 70);
-        solvers::pipeline::gauss_seidel_two_threads(path, p.aP, p.aE, p.aN, 70, tol, p.Nx, p.Ny, got.L1.data(),
-                                                    got.L2.data(), got.Linf.data(), got.it, got.T.data(), often);
-        SCOPED_TRACE(testing::Message() << solvers::fast::name(path) << " " << p.Nx << "x" << p.Ny << " tol=" << tol);
-        expect_same(got, want);
-      }
-    }
-  }
-}
-
-// Above the plan's size limit each sweep waits for the norms of the one before;
-// a limit of zero puts every plate on that way.
-TEST(TwoThreadSolver, SameBitsWhenEachSweepWaitsForTheNormsBeforeIt) {
-  solvers::pipeline::Schedule waiting;
-  waiting.lookahead_bytes = 0;
-  std::mt19937_64 rng(37);
-  const Path path = solvers::fast::best_path();
-  for (const auto& side : {std::pair{30, 40}, std::pair{64, 27}}) {
-    const Plate p = random_plate(rng, side.first, side.second);
-    const Result free_run = run(p, 50, -1.0, Variant{path, false}, true);
-    for (double tol : {-1.0, free_run.L1[2] / free_run.L1[0], free_run.L1[29] / free_run.L1[0]}) {
-      const Result want = run(p, 50, tol, Variant{path, false}, true);
-      Result got = fresh(p, 50);
-      solvers::pipeline::gauss_seidel_two_threads(path, p.aP, p.aE, p.aN, 50, tol, p.Nx, p.Ny, got.L1.data(),
-                                                  got.L2.data(), got.Linf.data(), got.it, got.T.data(), waiting);
-      SCOPED_TRACE(testing::Message() << p.Nx << "x" << p.Ny << " tol=" << tol);
-      expect_same(got, want);
-    }
-  }
-}
-
-// A field that grows fourfold a sweep: the squares in L2 overflow after a few
-// dozen sweeps, L1 much later, so many sweeps start ahead of norms that hold a
-// fault. Armed, the run ends on the reference's first fault; unarmed, the
-// infinities and the NaN that stops the solve are the reference's.
-TEST(TwoThreadSolver, GrowingFieldMeetsTheReferencesFaultsInOrder) {
-  const solvers::pipeline::Schedule often{3, 2, 8};
+// A field that grows fourfold a sweep: L2 overflows after a few dozen sweeps,
+// L1 much later.
+Plate growing_plate() {
   std::mt19937_64 rng(53);
   Plate p = random_plate(rng, 40, 35);
   p.aP = 1.0;
@@ -399,56 +330,118 @@ TEST(TwoThreadSolver, GrowingFieldMeetsTheReferencesFaultsInOrder) {
   p.aN = 1.0;
   for (double& v : p.T) v *= 1e100;
   set_initial_norms(p);
-  const Path path = solvers::fast::best_path();
-  const auto solve = [&p, path, &often](bool reference) {
-    Result r = fresh(p, 400);
-    if (reference) {
-      solvers::gauss_seidel_reference(p.aP, p.aE, p.aN, 400, -1.0, p.Nx, p.Ny, r.L1.data(), r.L2.data(),
-                                      r.Linf.data(), r.it, r.T.data());
-    } else {
-      solvers::pipeline::gauss_seidel_two_threads(path, p.aP, p.aE, p.aN, 400, -1.0, p.Nx, p.Ny, r.L1.data(),
-                                                  r.L2.data(), r.Linf.data(), r.it, r.T.data(), often);
-    }
-    return r;
+  return p;
+}
+
+TEST(FastSolverFaults, LandWhereTheReferencesLand) {
+  struct Row {
+    const char* what;
+    Plate p;
+    int itmax;
+    const char* kind;
   };
-  expect_same_fault([&solve](bool reference) { solve(reference); }, "overflow");
-  const Result want = solve(true);
-  EXPECT_TRUE(std::isinf(want.L2[60]) && std::isfinite(want.L1[60]) && want.it > 100 && want.it < 400)
-      << "L2 overflows long before the solve stops";
-  expect_same(solve(false), want);
+  // A spacing so small that r*r overflows; a plate so tall that aN underflows to
+  // 0, every residual is 0 and the first test is 0/0; a plate so large that the
+  // residuals are near the bottom of the range (no fault, no certain sum); a grid
+  // with no interior node.
+  const std::vector<Row> rows = {
+      {"tiny spacing", program_plate(1e-154, 1e-154, 40, 40), 50, "overflow"},
+      {"huge plate, tall", program_plate(1.0, 1e300, 40, 40), 50, "invalid"},
+      {"huge plate", program_plate(1e308, 1e308, 40, 40), 50, ""},
+      {"no interior", program_plate(1.0, 1.0, 2, 5), 5, "invalid"},
+      {"no interior", program_plate(1.0, 1.0, 7, 2), 5, "invalid"},
+      {"growing field", growing_plate(), 400, "overflow"},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.what);
+    expect_same_fault(r.p, r.itmax, 1e-6, r.kind);
+    // Unarmed, the same infinities and NaNs.
+    expect_same_report(r.p, r.itmax, 1e-6, 1, {1, 4});
+  }
 }
 
-// A new helper that finds itself on the sweeping thread's processor moves off
-// it, and may afterwards run anywhere it could before.
-TEST(ProcessorPlacement, SteppingOffMovesTheThreadAndKeepsItsAffinity) {
-  if (testsupport::windows())
-    GTEST_SKIP() << "Wine leaves a running thread where it is when its affinity changes";
-  if (rt::plat::usable_processors() < 2 || rt::plat::current_processor() < 0)
-    GTEST_SKIP() << "needs two processors and a way to tell which one runs the thread";
-  int before = -1, after = -1, usable_before = 0, usable_after = 0;
-  std::thread moved([&] {
-    usable_before = rt::plat::usable_processors();
-    before = rt::plat::current_processor();
-    rt::plat::step_off_processor(before);
-    after = rt::plat::current_processor();
-    usable_after = rt::plat::usable_processors();
-  });
-  moved.join();
-  EXPECT_NE(after, before);
-  EXPECT_EQ(usable_after, usable_before);
+// ---------------------------------------------------------------------------
+// The stopping test
+
+// Sums just above and below the ratio: the bound keeps a margin of about
+// (n+1) 2^-50 and never settles a sweep the ordered sum would stop.
+TEST(StoppingTest, SettlesOnlyWhatTheOrderedSumSurelyDecides) {
+  const Plate p = program_plate(1.0, 1.0, 101, 101);
+  const double tol = 1e-8;
+  const solvers::StoppingTest test(p.aP, p.aE, p.aN, p.Nx, p.Ny, p.T.data(), p.L1_0, tol);
+  ASSERT_TRUE(test.certain_at_all());
+  const double at_tol = tol * p.L1_0;
+  EXPECT_TRUE(test.surely_goes_on(at_tol * (1 + 1e-9)));
+  EXPECT_FALSE(test.surely_goes_on(at_tol * (1 + 1e-12)));
+  EXPECT_FALSE(test.surely_goes_on(at_tol));
+  EXPECT_FALSE(test.surely_goes_on(0.0));
+  const solvers::StoppingTest widened(p.aP, p.aE, p.aN, p.Nx, p.Ny, p.T.data(), p.L1_0, tol, never_certain);
+  EXPECT_FALSE(widened.surely_goes_on(1e300));
 }
 
-// The program's entry point takes the best supported path and keeps the bits.
-TEST(FastSolverDispatch, ProgramEntryMatchesReference) {
+TEST(StoppingTest, NeverCertainWhereANormCouldOverflowOrMeetZeroOverZero) {
+  const Plate unit = program_plate(1.0, 1.0, 30, 30);
+  const std::vector<double> T = unit.T;
+  struct Row {
+    const char* what;
+    double aP, aE, aN, L1_0, tol;
+    bool certain;
+  };
+  const Row rows[] = {
+      {"the program's plate", unit.aP, unit.aE, unit.aN, unit.L1_0, 1e-8, true},
+      {"L1(0) of 0", unit.aP, unit.aE, unit.aN, 0.0, 1e-8, false},
+      {"L1(0) not finite", unit.aP, unit.aE, unit.aN, INFINITY, 1e-8, false},
+      {"tol NaN", unit.aP, unit.aE, unit.aN, unit.L1_0, NAN, false},
+      {"a growing update", 1.0, 1.0, 1.0, unit.L1_0, 1e-8, false},
+      {"coefficients near overflow", 4e300, 1e300, 1e300, unit.L1_0, 1e-8, false},
+  };
+  for (const Row& r : rows) {
+    const solvers::StoppingTest test(r.aP, r.aE, r.aN, unit.Nx, unit.Ny, T.data(), r.L1_0, r.tol);
+    EXPECT_EQ(test.certain_at_all(), r.certain) << r.what;
+  }
+  std::vector<double> hot = T;
+  hot[5] = 1e250;
+  const solvers::StoppingTest test(unit.aP, unit.aE, unit.aN, unit.Nx, unit.Ny, hot.data(), unit.L1_0, 1e-8);
+  EXPECT_FALSE(test.certain_at_all()) << "an edge value near overflow";
+}
+
+// A band that left a row out would only make the sums smaller and the decisions
+// slower, which no report shows: each sum of a run is the one-thread sum of its
+// field, up to the order of the additions.
+TEST(StoppingTest, EveryBandAddsEachRowOnce) {
+  std::mt19937_64 rng(17);
+  const Path path = solvers::fast::best_path();
+  for (int threads : {2, 3, 7}) {
+    Plate p = random_plate(rng, 33, 41);
+    std::vector<double> alone = p.T;
+    double sums[12];
+    solvers::threads::Crew crew(path, p.aP, p.aE, p.aN, p.Nx, p.Ny, p.T.data(), threads);
+    ASSERT_EQ(crew.bands(), threads);
+    crew.run(0, 12, sums);
+    for (int i = 0; i < 12; ++i) {
+      solvers::fast::sweep(path, p.aP, p.aE, p.aN, p.Nx, p.Ny, alone.data());
+      const double want = solvers::abs_residual_sum(path, p.aP, p.aE, p.aN, p.Nx, p.Ny, alone.data());
+      EXPECT_NEAR(sums[i], want, want * 1e-13) << threads << " threads, sweep " << i + 1;
+    }
+    EXPECT_TRUE(same_bits(p.T, alone));
+  }
+}
+
+// The program's entry point, on every processor it may use.
+TEST(FastSolverDispatch, ProgramEntryGivesTheReferencesReport) {
   std::mt19937_64 rng(3);
-  const Plate p = random_plate(rng, 45, 38);
-  Result want = run(p, 20, -1.0, Variant{Path::portable, false}, true);
-  Result got = fresh(p, 20);
-  solvers::gauss_seidel(p.aP, p.aE, p.aN, 20, -1.0, p.Nx, p.Ny, got.L1.data(), got.L2.data(), got.Linf.data(),
-                        got.it, got.T.data());
-  EXPECT_EQ(got.it, want.it);
-  EXPECT_TRUE(same_bits(got.L1, want.L1));
-  EXPECT_TRUE(same_bits(got.T, want.T));
+  const Plate p = program_plate(1.0, 1.0, 160, 160);
+  const Result want = solve(p, 700, 1e-3, reference);
+  Result got = solve(p, 0, 0.0, reference);
+  got.L1.assign(want.L1.size(), -7.25);
+  got.L2 = got.L1;
+  got.Linf = got.L1;
+  got.L1[0] = p.L1_0;
+  got.L2[0] = p.L2_0;
+  got.Linf[0] = p.Linf_0;
+  solvers::gauss_seidel(p.aP, p.aE, p.aN, 700, 1e-3, p.Nx, p.Ny, got.L1.data(), got.L2.data(), got.Linf.data(),
+                        got.it, got.T.data(), 50);
+  EXPECT_TRUE(same_report(got, want, 50));
 }
 
 }  // namespace

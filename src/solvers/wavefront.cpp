@@ -8,25 +8,23 @@
 //  - The nodes of one wavefront step do not depend on each other; they are vector
 //    lanes computing the same per-lane IEEE operations (no contraction, a true
 //    division by aP).
-//  - L1 and L2 are added one node at a time in node order by a cursor that trails
+//  - With the norms (sweep_with_norms), L1 and L2 are added one node at a time in node order by a cursor that trails
 //    the wavefront, taking a node only once its north neighbour has been swept,
 //    so each residual is computed on the final field of the sweep. Linf is a
 //    maximum and does not depend on the order.
 // Nothing is computed that the plain sweep would not: the ramp steps at both ends
 // of a strip, strips lower than a full vector set and row ends shorter than a
 // vector go one node at a time, so no padding lane can raise a trap.
-#include "solvers_fast.h"
-#include "solvers_lanes.h"
+#include "solvers/wavefront.h"
+#include "solvers/lanes.h"
 
-#include <atomic>
 #include <cfloat>
 #include <cmath>
 #include <cstddef>
-#include <cstdint>
 #include <cstring>
 #include <utility>
 
-#include "solvers.h"
+#include "solvers/solvers.h"
 
 // The kernels are templates inlined into one entry point per instruction set, so
 // each is compiled with that entry point's target options.
@@ -177,17 +175,9 @@ CALOR2D_INLINE void advance_sums(const Plate& p, Sums<L>& s, int j0, int h, Inde
   }
 }
 
-// For a sum taken by another thread: the sweep publishes, in node order, how
-// many nodes have their final residual (their north neighbour swept). Every
-// store invalidates the line the other thread is polling, and the store buffer
-// waits on that hand-over, so the count goes out in portions of at least
-// announce_portion nodes, and whole at the end of the sweep.
-constexpr std::int64_t announce_portion = 256;
-
-struct Announcer {
-  std::atomic<std::int64_t>* front;
-  std::int64_t base;   // nodes of the earlier sweeps
-  std::int64_t shown;  // nodes of this sweep published so far
+// A sweep with no norms: the strips may be held back by a gate (the bands of
+// several threads), and no residual is taken.
+struct Quiet {
   StripGate* gate;
 };
 
@@ -197,32 +187,18 @@ CALOR2D_INLINE bool enter_strip(Sums<L>&, int, int) {
 }
 
 template <int L>
-CALOR2D_INLINE bool enter_strip(Announcer& a, int j0, int h) {
-  return a.gate == nullptr || a.gate->enter(j0, h);
+CALOR2D_INLINE bool enter_strip(Quiet& q, int j0, int h) {
+  return q.gate == nullptr || q.gate->enter(j0, h);
 }
 
-// After step t of the strip of h rows from j0, its first q0 rows are whole, so
-// the residuals are final below row j0+q0-1 and through column t-q0 of that row.
 template <int L>
-CALOR2D_INLINE void advance_sums(const Plate& p, Announcer& s, int j0, int h, Index t, Index) {
-  const Index n = p.Nx - 2;
-  const Index q0 = t - n + 2 > 0 ? t - n + 2 : 0;
-  Index nodes = static_cast<Index>(j0 - 3 + (q0 < h ? q0 : h)) * n;
-  if (q0 < h) nodes += t - q0 + 1 < n ? t - q0 + 1 : n;
-  if (nodes >= s.shown + announce_portion) {
-    s.shown = nodes;
-    s.front->store(s.base + nodes, std::memory_order_release);
-  }
-}
+CALOR2D_INLINE void advance_sums(const Plate&, Quiet&, int, int, Index, Index) {}
 
 template <int L, int V>
-CALOR2D_INLINE bool sweep_announcing(const Plate& p, Announcer& a) {
-  if (p.Nx <= 2 || p.Ny <= 2) return true;
+CALOR2D_INLINE void sweep_quiet(const Plate& p, Quiet& q) {
+  if (p.Nx <= 2 || p.Ny <= 2) return;
   int j0 = 2, rows = p.Ny - 2;
-  if (!strips<L, V>(p, a, j0, rows)) return false;
-  // The top row's north is the edge: every residual is final.
-  a.front->store(a.base + static_cast<std::int64_t>(p.Nx - 2) * (p.Ny - 2), std::memory_order_release);
-  return true;
+  strips<L, V>(p, q, j0, rows);
 }
 
 // One wavefront step of V vectors of lanes. The north of lane r is the east of
@@ -483,37 +459,42 @@ CALOR2D_INLINE void sweep_and_norms(const Plate& p, double& l1, double& l2, doub
   linf = static_cast<long long>(p.Nx) * p.Ny < 1 ? -DBL_MAX : m;
 }
 
-// One sweep, announced to another thread's sums (a) or with its own norms.
+// One sweep with no norms (q) or with its own norms.
 template <int L, int V>
-CALOR2D_INLINE bool one_sweep(const Plate& p, Announcer* a, double* norms) {
-  if (a) return sweep_announcing<L, V>(p, *a);
-  sweep_and_norms<L, V>(p, norms[0], norms[1], norms[2]);
-  return true;
+CALOR2D_INLINE void one_sweep(const Plate& p, Quiet* q, double* norms) {
+  if (q) {
+    sweep_quiet<L, V>(p, *q);
+  } else {
+    sweep_and_norms<L, V>(p, norms[0], norms[1], norms[2]);
+  }
 }
 
-bool sweep_portable(const Plate& p, Announcer* a, double* norms) { return one_sweep<2, 4>(p, a, norms); }
+void sweep_portable(const Plate& p, Quiet* q, double* norms) { one_sweep<2, 4>(p, q, norms); }
 #ifdef CALOR2D_X86
-__attribute__((target("avx2"))) bool sweep_avx2(const Plate& p, Announcer* a, double* norms) {
-  return one_sweep<4, 4>(p, a, norms);
+__attribute__((target("avx2"))) void sweep_avx2(const Plate& p, Quiet* q, double* norms) {
+  one_sweep<4, 4>(p, q, norms);
 }
 // Three vectors a step: a wavefront step is one chain of add, multiply, add and
 // divide, and 24 independent nodes hide more of it than 16. Measured against 2
 // and 4: 10-13% faster sweeps on 101 x 101 and 301 x 301, the same on 41 x 161.
-__attribute__((target("avx512f"))) bool sweep_avx512(const Plate& p, Announcer* a, double* norms) {
-  return one_sweep<8, 3>(p, a, norms);
+__attribute__((target("avx512f"))) void sweep_avx512(const Plate& p, Quiet* q, double* norms) {
+  one_sweep<8, 3>(p, q, norms);
 }
 #endif
 
-bool sweep_on(Path path, const Plate& p, Announcer* a, double* norms) {
+void sweep_on(Path path, const Plate& p, Quiet* q, double* norms) {
   switch (path) {
 #ifdef CALOR2D_X86
     case Path::avx512:
-      return sweep_avx512(p, a, norms);
+      sweep_avx512(p, q, norms);
+      return;
     case Path::avx2:
-      return sweep_avx2(p, a, norms);
+      sweep_avx2(p, q, norms);
+      return;
 #endif
     default:
-      return sweep_portable(p, a, norms);
+      sweep_portable(p, q, norms);
+      return;
   }
 }
 
@@ -557,27 +538,9 @@ const char* name(Path path) {
   return "?";
 }
 
-void gauss_seidel_on(Path path, double aP, double aE, double aN, int itmax, double tol, int Nx, int Ny,
-                     double* L1, double* L2, double* Linf, int& it, double* T) {
-  if (itmax < 1) {
-    it = 0;
-    return;
-  }
-  sweep_with_norms(path, aP, aE, aN, Nx, Ny, T, L1[1], L2[1], Linf[1]);
-  it = itmax;
-  for (int k = 2; k <= itmax; ++k) {
-    sweep_with_norms(path, aP, aE, aN, Nx, Ny, T, L1[k], L2[k], Linf[k]);
-    if (converged(L1, k, tol)) {
-      it = k;
-      break;
-    }
-  }
-}
-
-bool sweep_announcing(Path path, double aP, double aE, double aN, int Nx, int Ny, double* T,
-                      std::atomic<std::int64_t>& front, std::int64_t base, StripGate* gate) {
-  Announcer a{&front, base, 0, gate};
-  return sweep_on(path, Plate{aP, aE, aN, Nx, Ny, T}, &a, nullptr);
+void sweep(Path path, double aP, double aE, double aN, int Nx, int Ny, double* T, StripGate* gate) {
+  Quiet q{gate};
+  sweep_on(path, Plate{aP, aE, aN, Nx, Ny, T}, &q, nullptr);
 }
 
 void sweep_with_norms(Path path, double aP, double aE, double aN, int Nx, int Ny, double* T, double& l1,

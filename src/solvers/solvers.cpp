@@ -1,7 +1,9 @@
-#include "solvers.h"
+#include "solvers/solvers.h"
 
 #include <cfloat>
 #include <cmath>
+
+#include "solvers/dispatch.h"
 
 namespace solvers {
 
@@ -105,6 +107,12 @@ void gauss_seidel_reference(double aP, double aE, double aN, int itmax, double t
       break;
     }
   }
+}
+
+// The program's solver, as solvers/dispatch.h lays it out.
+void gauss_seidel(double aP, double aE, double aN, int itmax, double tol, int Nx, int Ny, double* L1,
+                  double* L2, double* Linf, int& it, double* T, int hist_step) {
+  dispatch::solve(dispatch::program_options(hist_step), aP, aE, aN, itmax, tol, Nx, Ny, L1, L2, Linf, it, T);
 }
 
 }  // namespace solvers
