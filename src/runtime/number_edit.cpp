@@ -254,11 +254,9 @@ bool settle_integer_quotient(std::uint64_t m, int e, int q, std::uint64_t v_hi, 
   return true;
 }
 
-}  // namespace
-
-bool decimal_form_fast(double x, Decimal& out) {
-  const Parts b = split(x);
-  if (trivial_form(b, out)) return true;
+// D1..D18 of a finite nonzero x as the integer v in [10^17, 10^18), with p;
+// false when 128-bit powers of five cannot settle them.
+bool eighteen_digits(const Parts& b, std::uint64_t& v_out, int& p_out) {
   std::uint64_t m;
   int e;
   integer_and_exponent(b, m, e);
@@ -288,6 +286,19 @@ bool decimal_form_fast(double x, Decimal& out) {
     v /= 10;  // floor(floor(V) / 10) = floor(V / 10): still truncation
     ++p;
   }
+  v_out = v;
+  p_out = p;
+  return true;
+}
+
+}  // namespace
+
+bool decimal_form_fast(double x, Decimal& out) {
+  const Parts b = split(x);
+  if (trivial_form(b, out)) return true;
+  std::uint64_t v;
+  int p;
+  if (!eighteen_digits(b, v, p)) return false;
   finish_from_eighteen(v, p, b.negative, out);
   return true;
 }
@@ -393,7 +404,73 @@ void edit_special(char* out, int w, Special s) {
 
 }  // namespace
 
+namespace {
+
+constexpr char digit_pairs[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
+
+// Eight decimal digits of v < 10^8, leading zeros included.
+void eight_digits(char* out, std::uint32_t v) {
+  for (int i = 6; i >= 0; i -= 2) {
+    std::memcpy(out + i, digit_pairs + 2 * (v % 100), 2);
+    v /= 100;
+  }
+}
+
+// Ew.15 under scale factor 1 for a finite nonzero x, straight from the 18
+// digits: the two roundings of the decimal form and of E3 done on the integer.
+// False when the general path must decide (the digits need the big integers).
+bool edit_e15_scale1(char* out, int w, double x) {
+  const Parts b = split(x);
+  if (b.biased == 0x7ff || (b.biased == 0 && b.frac == 0)) return false;
+  std::uint64_t v;
+  int p;
+  if (!eighteen_digits(b, v, p)) return false;
+  std::uint64_t d17 = v / 10;  // half up on D18 alone
+  if (v % 10 >= 5 && ++d17 == ten17) {
+    d17 = ten17 / 10;
+    ++p;
+  }
+  constexpr std::uint64_t ten16 = ten17 / 10;
+  std::uint64_t d16 = d17 / 10;  // half up on D17 alone
+  if (d17 % 10 >= 5 && ++d16 == ten16) {
+    d16 = ten16 / 10;
+    ++p;
+  }
+  const int exponent = p - 1;
+  const int mag = exponent < 0 ? -exponent : exponent;
+  const int len = (b.negative ? 1 : 0) + 21;
+  if (len > w) {
+    fill(out, w, '*');
+    return true;
+  }
+  char digits[16];
+  eight_digits(digits, static_cast<std::uint32_t>(d16 / 100000000u));
+  eight_digits(digits + 8, static_cast<std::uint32_t>(d16 % 100000000u));
+  fill(out, w - len, ' ');
+  char* s = out + (w - len);
+  if (b.negative) *s++ = '-';
+  *s++ = digits[0];
+  *s++ = '.';
+  std::memcpy(s, digits + 1, 15);
+  s += 15;
+  if (mag <= 99) {
+    *s++ = 'E';
+    *s++ = exponent < 0 ? '-' : '+';
+  } else {
+    *s++ = exponent < 0 ? '-' : '+';
+    *s++ = static_cast<char>('0' + mag / 100);
+  }
+  std::memcpy(s, digit_pairs + 2 * (mag % 100), 2);
+  return true;
+}
+
+}  // namespace
+
 void edit_e(char* out, int w, int d, int k, double x) {
+  if (d == 15 && k == 1 && decimal_source == decimal_form && edit_e15_scale1(out, w, x)) return;
   Decimal dec = decimal_source(x);
   if (dec.special != Special::none) return edit_special(out, w, dec.special);
   if (d < 0 || k > d + 1 || (k < 0 && k <= -d)) return fill(out, w, '*');
