@@ -247,8 +247,9 @@ TEST_F(FastPath, AgreesThroughCarriesOfNines) {
   }
 }
 
-TEST_F(FastPath, AgreesOnSubnormals) {
-  for (std::uint64_t f = 1; f <= 2000; ++f) expect_same(from_bits(f));
+TEST_F(FastPath, AgreesOnSubnormalsAndZeros) {
+  for (std::uint64_t f = 0; f <= 2000; ++f) expect_same(from_bits(f));
+  expect_same(-0.0);
   for (int i = 0; i < sweep / 4; ++i) expect_same(from_bits(rng() >> 12));
 }
 

@@ -419,12 +419,21 @@ void eight_digits(char* out, std::uint32_t v) {
   }
 }
 
-// Ew.15 under scale factor 1 for a finite nonzero x, straight from the 18
+// Ew.15 under scale factor 1 for a finite x, straight from the 18
 // digits: the two roundings of the decimal form and of E3 done on the integer.
 // False when the general path must decide (the digits need the big integers).
 bool edit_e15_scale1(char* out, int w, double x) {
   const Parts b = split(x);
-  if (b.biased == 0x7ff || (b.biased == 0 && b.frac == 0)) return false;
+  if (b.biased == 0x7ff) return false;
+  if (b.biased == 0 && b.frac == 0) {  // either sign: no sign, exponent 0
+    if (w < 21) {
+      fill(out, w, '*');
+    } else {
+      fill(out, w - 21, ' ');
+      std::memcpy(out + (w - 21), "0.000000000000000E+00", 21);
+    }
+    return true;
+  }
   std::uint64_t v;
   int p;
   if (!eighteen_digits(b, v, p)) return false;
