@@ -411,18 +411,24 @@ constexpr char digit_pairs[] =
     "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
     "8081828384858687888990919293949596979899";
 
-// Eight decimal digits of v < 10^8, leading zeros included.
-void eight_digits(char* out, std::uint32_t v) {
-  for (int i = 6; i >= 0; i -= 2) {
-    std::memcpy(out + i, digit_pairs + 2 * (v % 100), 2);
-    v /= 100;
-  }
+// Eight decimal digits of v < 10^8, leading zeros included, as the bytes of a
+// little-endian word in memory order: digit pairs and single digits split in all lanes at
+// once (each lane's quotient by a multiply and shift is exact below its bound),
+// so no digit goes through memory before the field is written.
+std::uint64_t eight_digits(std::uint32_t v) {
+  std::uint64_t x = (v / 10000u) | (std::uint64_t{v % 10000u} << 32);  // two 4-digit lanes
+  std::uint64_t hi = ((x * 5243) >> 19) & 0x0000007F0000007Fu;        // lane / 100
+  x = hi | ((x - hi * 100) << 16);                                      // four 2-digit lanes
+  hi = ((x * 103) >> 10) & 0x000F000F000F000Fu;                        // lane / 10
+  x = hi | ((x - hi * 10) << 8);                                        // eight digits
+  return x + 0x3030303030303030u;
 }
 
 // Ew.15 under scale factor 1 for a finite x, straight from the 18
 // digits: the two roundings of the decimal form and of E3 done on the integer.
 // False when the general path must decide (the digits need the big integers).
 bool edit_e15_scale1(char* out, int w, double x) {
+  if constexpr (std::endian::native != std::endian::little) return false;
   const Parts b = split(x);
   if (b.biased == 0x7ff) return false;
   if (b.biased == 0 && b.frac == 0) {  // either sign: no sign, exponent 0
@@ -455,16 +461,19 @@ bool edit_e15_scale1(char* out, int w, double x) {
     fill(out, w, '*');
     return true;
   }
-  char digits[16];
-  eight_digits(digits, static_cast<std::uint32_t>(d16 / 100000000u));
-  eight_digits(digits + 8, static_cast<std::uint32_t>(d16 % 100000000u));
+  const std::uint64_t first = eight_digits(static_cast<std::uint32_t>(d16 / 100000000u));
+  const std::uint64_t second = eight_digits(static_cast<std::uint32_t>(d16 % 100000000u));
   fill(out, w - len, ' ');
   char* s = out + (w - len);
   if (b.negative) *s++ = '-';
-  *s++ = digits[0];
-  *s++ = '.';
-  std::memcpy(s, digits + 1, 15);
-  s += 15;
+  // d0 "." d1..d15: the second word's last byte lands where the exponent goes.
+  const std::uint64_t one_to_eight = (first >> 8) | (second << 56);
+  const std::uint64_t nine_on = second >> 8;
+  s[0] = static_cast<char>(first & 0xff);
+  s[1] = '.';
+  std::memcpy(s + 2, &one_to_eight, 8);
+  std::memcpy(s + 10, &nine_on, 8);
+  s += 17;
   if (mag <= 99) {
     *s++ = 'E';
     *s++ = exponent < 0 ? '-' : '+';
