@@ -1,6 +1,7 @@
 // Any 64-bit pattern as a double through E25.15 (scale 1) and F15.3: the field has
 // exactly its width and its digits agree with an independent exact conversion
-// (the C library's full expansion) under the two-stage rounding.
+// (the C library's full expansion) under the two-stage rounding, and with the
+// program's own big-integer conversion.
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -90,6 +91,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::string want_e = expected_e(x), want_f = expected_f(x);
   if (want_e != e || want_f != f) {
     std::fprintf(stderr, "%a: E got [%s] want [%s]; F got [%s] want [%s]\n", x, e, want_e.c_str(), f, want_f.c_str());
+    std::abort();
+  }
+  // The same fields from the big-integer conversion, which the fast digits
+  // and the E25.15 edit straight from them must match bit for bit.
+  char big_e[26] = {}, big_f[16] = {};
+  rt::set_decimal_source(rt::decimal_form_reference);
+  rt::edit_e(big_e, 25, 15, 1, x);
+  rt::edit_f(big_f, 15, 3, 0, x);
+  rt::set_decimal_source(nullptr);
+  if (std::strcmp(big_e, e) != 0 || std::strcmp(big_f, f) != 0) {
+    std::fprintf(stderr, "%a: E [%s] from the big integers [%s]; F [%s] [%s]\n", x, e, big_e, f, big_f);
     std::abort();
   }
   return 0;

@@ -9,6 +9,7 @@
 #include "runtime/list_input.h"
 #include "runtime/platform/platform.h"
 #include "runtime/units.h"
+#include "listagem.h"
 #include "variaveis.h"
 
 namespace dados {
@@ -190,7 +191,7 @@ void write_report() {
   rt::write_begin(1, F6);
   rt::write_end();
 
-  if (sol_mode == 1) {
+  if (sol_mode == 1 && !listagem::write_all_nodes()) {
     for (std::int64_t j = 1; j <= Ny; ++j)
       for (std::int64_t i = 1; i <= Nx; ++i) solution_line(i, j);
   } else if (sol_mode == 2) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -51,15 +52,18 @@ void throw_error(char letter, int number, std::string_view report) {
   throw RunTimeError{letter, number, std::string(report)};
 }
 
-class Records : public ::testing::Test {
+// Every record test runs on the compiled formats and on the walker.
+class Records : public ::testing::TestWithParam<rt::FormatEngine> {
  protected:
   void SetUp() override {
     rt::set_record_sink(&out);
     rt::set_error_hook(throw_error);
+    rt::set_format_engine(GetParam());
   }
   void TearDown() override {
     rt::set_record_sink(nullptr);
     rt::set_error_hook(nullptr);
+    rt::set_format_engine(rt::FormatEngine::compiled);
   }
   std::string run(const char* format, const std::vector<Item>& items = {}) {
     out.clear();
@@ -80,45 +84,45 @@ class Records : public ::testing::Test {
   std::string out;
 };
 
-TEST_F(Records, WholeStatementOfTheProcessingTime) {
+TEST_P(Records, WholeStatementOfTheProcessingTime) {
   const std::string text = "Tempo de processamento (em segundos):";
   EXPECT_EQ(run("(2/,'Tempo de processamento (em segundos):',T45,F15.3)", {R(0.5)}),
             "\r\n\r\n" + text + blanks(7) + blanks(11) + ".500\r\n");
 }
 
-TEST_F(Records, LeadingSlashesWriteEmptyRecords) {
+TEST_P(Records, LeadingSlashesWriteEmptyRecords) {
   EXPECT_EQ(run("(/,'a')"), "\r\na\r\n");
   EXPECT_EQ(run("(2/,'a')"), "\r\n\r\na\r\n");
   EXPECT_EQ(run("('a',/,'b',3/,'c')"), "a\r\nb\r\n\r\n\r\nc\r\n");
   EXPECT_EQ(run("()"), "\r\n");
 }
 
-TEST_F(Records, StatementWithoutItemsWritesItsHeading) {
+TEST_P(Records, StatementWithoutItemsWritesItsHeading) {
   EXPECT_EQ(run("(2/,'  itera\xE7\xE3o',T15,'L1(it)/L1(0)',T40,'L2(it)/L2(0)',T65,'Linf(it)/Linf(0)')"),
             "\r\n\r\n  itera\xE7\xE3o" + blanks(4) + "L1(it)/L1(0)" + blanks(13) + "L2(it)/L2(0)" + blanks(13) +
                 "Linf(it)/Linf(0)\r\n");
 }
 
-TEST_F(Records, LabelAfterLastValueIsWritten) {
+TEST_P(Records, LabelAfterLastValueIsWritten) {
   EXPECT_EQ(run("(1P,E25.15,T30,' = Lx:     comprimento do dom\xEDnio [m]')", {R(1.0)}),
             "    1.000000000000000E+00" + blanks(4) + " = Lx:     comprimento do dom\xEDnio [m]\r\n");
 }
 
-TEST_F(Records, FormatEndsAtItsMatchingParenthesis) {
+TEST_P(Records, FormatEndsAtItsMatchingParenthesis) {
   static const char back_to_back[] = "(I3,2('x'))(I5,'y')";
   EXPECT_EQ(run(back_to_back, {N(7)}), "  7xx\r\n");
   EXPECT_EQ(run(back_to_back + 11, {N(7)}), "    7y\r\n");
   EXPECT_EQ(run("('a')'never closed"), "a\r\n");
 }
 
-TEST_F(Records, PendingBlanksDroppedAtRecordEnd) {
+TEST_P(Records, PendingBlanksDroppedAtRecordEnd) {
   EXPECT_EQ(run("('ab',T10)"), "ab\r\n");
   EXPECT_EQ(run("('ab',T10,/,'c',T99)"), "ab\r\nc\r\n");
   EXPECT_EQ(run("('ab',T6,'')"), "ab\r\n");  // an empty literal places nothing
   EXPECT_EQ(run("('ab',T6,'','c')"), "ab   c\r\n");
 }
 
-TEST_F(Records, TabLeftOfRecordEndOverwrites) {
+TEST_P(Records, TabLeftOfRecordEndOverwrites) {
   EXPECT_EQ(run("('abcdef',T3,'XY')"), "abXYef\r\n");
   EXPECT_EQ(run("('abcdef',T1,'Z',T8,'g')"), "Zbcdef g\r\n");  // length stays the largest reached
   EXPECT_EQ(run("('ab',T20,T5,'c')"), "ab  c\r\n");           // a second tab replaces owed blanks
@@ -126,30 +130,30 @@ TEST_F(Records, TabLeftOfRecordEndOverwrites) {
   EXPECT_EQ(run("('abcdef',T2,I3)", {N(5)}), "a  5ef\r\n");  // a field's blanks overwrite too
 }
 
-TEST_F(Records, LiteralsKeepTheirBytes) {
+TEST_P(Records, LiteralsKeepTheirBytes) {
   EXPECT_EQ(run("('it''s',' ''''')"), "it's ''\r\n");
   EXPECT_EQ(run("('''')"), "'\r\n");
   EXPECT_EQ(run("('Solu\xE7\xF5" "es',',()/T5')"), "Solu\xE7\xF5" "es,()/T5\r\n");
 }
 
-TEST_F(Records, GroupsRepeatAndNest) {
+TEST_P(Records, GroupsRepeatAndNest) {
   EXPECT_EQ(run("(I10,3(1P,E25.15))", {N(7), R(1.0), R(0.5), R(0.25)}),
             "         7    1.000000000000000E+00    5.000000000000000E-01    2.500000000000000E-01\r\n");
   EXPECT_EQ(run("(2(I2,2('-',I1)))", {N(10), N(1), N(2), N(20), N(3), N(4)}), "10-1-220-3-4\r\n");
   EXPECT_EQ(run("(2(2(3('x')),'|'))"), "xxxxxx|xxxxxx|\r\n");
 }
 
-TEST_F(Records, RepeatedDataDescriptor) {
+TEST_P(Records, RepeatedDataDescriptor) {
   EXPECT_EQ(run("(3I3)", {N(1), N(2), N(3)}), "  1  2  3\r\n");
   EXPECT_EQ(run("(3I3,'x')", {N(1)}), "  1\r\n");  // the list ends before a data descriptor
 }
 
-TEST_F(Records, WriteEndStopsAtNextDataDescriptor) {
+TEST_P(Records, WriteEndStopsAtNextDataDescriptor) {
   EXPECT_EQ(run("(I3,'a',I3,'b')", {N(1)}), "  1a\r\n");
   EXPECT_EQ(run("('a',/,I3,'b')"), "a\r\n\r\n");
 }
 
-TEST_F(Records, ScaleFactorRules) {
+TEST_P(Records, ScaleFactorRules) {
   EXPECT_EQ(run("(1P,E12.5,/,E12.5)", {R(1.0), R(2.0)}), " 1.00000E+00\r\n 2.00000E+00\r\n");
   EXPECT_EQ(run("(E12.5)", {R(1.0)}), "  .10000E+01\r\n");  // reset for every statement
   EXPECT_EQ(run("(2P,I3,F8.2)", {N(5), R(1.5)}), "  5  150.00\r\n");
@@ -157,18 +161,18 @@ TEST_F(Records, ScaleFactorRules) {
   EXPECT_EQ(run("(-1P,E12.5)", {R(1.0)}), "  .01000E+02\r\n");
 }
 
-TEST_F(Records, BlanksAndLowerCaseLetters) {
+TEST_P(Records, BlanksAndLowerCaseLetters) {
   EXPECT_EQ(run("( 1p , e12.5 , t15 , 'x' , 2 / , i2 )", {R(1.0), N(3)}), " 1.00000E+00  x\r\n\r\n 3\r\n");
 }
 
-TEST_F(Records, SolutionLineOfFiveFields) {
+TEST_P(Records, SolutionLineOfFiveFields) {
   const std::string got = run("(5(1P,E25.15))", {R(0.5), R(-0.5), R(1e-300), R(0.0), R(1.0 / 7.0)});
   EXPECT_EQ(got,
             "    5.000000000000000E-01   -5.000000000000000E-01    1.000000000000000-300"
             "    0.000000000000000E+00    1.428571428571429E-01\r\n");
 }
 
-TEST_F(Records, RecordLongerThanAnyBuffer) {
+TEST_P(Records, RecordLongerThanAnyBuffer) {
   std::vector<Item> items(200, R(1.0));
   const std::string got = run("(200(1P,E25.15))", items);
   std::string want;
@@ -177,7 +181,7 @@ TEST_F(Records, RecordLongerThanAnyBuffer) {
   EXPECT_EQ(run("(T5000,'x')"), blanks(4999) + "x\r\n");
 }
 
-TEST_F(Records, MalformedFormatIsReported) {
+TEST_P(Records, MalformedFormatIsReported) {
   const char* bad[] = {
       "",           "I10",          "(I10",        "('abc)",       "(I0)",          "(E25)",
       "(E25.)",     "(E.5)",        "(T0)",        "(T)",          "(0/)",          "(0(I2))",
@@ -190,35 +194,52 @@ TEST_F(Records, MalformedFormatIsReported) {
   EXPECT_EQ(error_of(nullptr), 6980);
 }
 
-TEST_F(Records, NestingDepthIsLimited) {
+TEST_P(Records, NestingDepthIsLimited) {
   const std::string ok = std::string(32, '(') + "('x')" + std::string(32, ')');
   EXPECT_EQ(run(ok.c_str()), "x\r\n");
   const std::string deep = std::string(33, '(') + "('x')" + std::string(33, ')');
   EXPECT_EQ(error_of(deep.c_str()), 6980);
 }
 
-TEST_F(Records, ItemTypeMustSuitDescriptor) {
+TEST_P(Records, ItemTypeMustSuitDescriptor) {
   EXPECT_EQ(error_of("(I10)", {R(1.0)}), 6981);
   EXPECT_EQ(error_of("(E25.15)", {N(1)}), 6981);
   EXPECT_EQ(error_of("(F15.3)", {N(1)}), 6981);
 }
 
-TEST_F(Records, ItemWithNoDescriptorLeft) {
+TEST_P(Records, ItemWithNoDescriptorLeft) {
   EXPECT_EQ(error_of("('a')", {R(1.0)}), 6982);
   EXPECT_EQ(error_of("(I3)", {N(1), N(2)}), 6982);
   EXPECT_EQ(error_of("(2(I3))", {N(1), N(2), N(3)}), 6982);
 }
 
-TEST_F(Records, ItemOutsideStatement) {
+TEST_P(Records, ItemOutsideStatement) {
   EXPECT_THROW(rt::write_real8(1.0), RunTimeError);
   EXPECT_THROW(rt::write_int4(1), RunTimeError);
   rt::write_end();  // nothing to end
   EXPECT_EQ(out, "");
 }
 
-TEST_F(Records, NextStatementStartsAfreshAfterAnError) {
+TEST_P(Records, NextStatementStartsAfreshAfterAnError) {
   EXPECT_EQ(error_of("('abc',1P,I3)", {R(1.0)}), 6981);
   EXPECT_EQ(run("(E12.5)", {R(1.0)}), "  .10000E+01\r\n");
+}
+
+INSTANTIATE_TEST_SUITE_P(Engines, Records,
+                         ::testing::Values(rt::FormatEngine::compiled, rt::FormatEngine::walking),
+                         [](const auto& info) {
+                           return info.param == rt::FormatEngine::compiled ? "compiled" : "walking";
+                         });
+
+TEST_P(Records, NewTextAtAnAddressUsedBeforeIsItsOwnFormat) {
+  char text[32] = "(2('ab'),I3)";
+  EXPECT_EQ(run(text, {N(7)}), "abab  7\r\n");
+  std::strcpy(text, "(2('ab'),I4)");
+  EXPECT_EQ(run(text, {N(7)}), "abab   7\r\n");
+  std::strcpy(text, "('a',I3");
+  EXPECT_EQ(error_of(text, {N(7)}), 6980);
+  std::strcpy(text, "('a''b',/,I2)trailing");
+  EXPECT_EQ(run(text, {N(7)}), "a'b\r\n 7\r\n");
 }
 
 // ---- The report's formats -------------------------------------------------------------
@@ -231,7 +252,7 @@ std::vector<std::string> split_records(const std::string& s) {
   return recs;
 }
 
-TEST_F(Records, ReportParametersAndBanners) {
+TEST_P(Records, ReportParametersAndBanners) {
   const auto recs = split_records(run(
       "('Difus\xE3o de Calor 2DP em Placa Plana sem Gera\xE7\xE3o de Calor',2/,"
       "'********************************************************************************************************',/,"
@@ -251,7 +272,7 @@ TEST_F(Records, ReportParametersAndBanners) {
   EXPECT_EQ(recs[7], "    5.000000000000000E-01    " + std::string(" = Ly:     altura do dom\xEDnio [m]"));
 }
 
-TEST_F(Records, ReportIntegersAndNorms) {
+TEST_P(Records, ReportIntegersAndNorms) {
   const auto recs = split_records(run(
       "(2/,I10,T30,' = Nx:     n\xFAmero de n\xF3s da malha, dire\xE7\xE3o x',/,1P,E25.15,T30,' = tol:')",
       {N(40), R(1e-8)}));
@@ -269,7 +290,7 @@ TEST_F(Records, ReportIntegersAndNorms) {
   EXPECT_EQ(norms[2].substr(59), "   -3.000000000000000E+00");
 }
 
-TEST_F(Records, ReportSolutionHeadingAndMeans) {
+TEST_P(Records, ReportSolutionHeadingAndMeans) {
   const auto head = split_records(run(
       "(2/,T5,'Posi\xE7\xE3o x',T30,'Posi\xE7\xE3o y',T55,'Temp. num\xE9rica',T80,'Temp. anal\xEDtica',T105,"
       "'Erro num\xE9rico')"));

@@ -150,6 +150,7 @@ TEST(DecimalForm, IntegerQuotientsSettleOnTheFastPath) {
 // ---- Fast path against the reference --------------------------------------------------
 
 int g_fallbacks = 0;
+rt::Decimal g_reference;  // what the reference source below hands the editors
 
 void expect_same(double x) {
   const rt::Decimal ref = rt::decimal_form_reference(x);
@@ -162,6 +163,19 @@ void expect_same(double x) {
       digits_of(fast) != digits_of(ref)) {
     ADD_FAILURE() << "x = " << std::hexfloat << x << ": fast " << digits_of(fast) << " p=" << fast.p
                   << ", reference " << digits_of(ref) << " p=" << ref.p;
+  }
+  // The E25.15 field, which the program edits straight from the digits, and the
+  // narrowest width, where a minus sign no longer fits.
+  for (int w : {25, 21}) {
+    char direct[25], general[25];
+    rt::edit_e(direct, w, 15, 1, x);
+    g_reference = ref;
+    rt::set_decimal_source([](double) { return g_reference; });
+    rt::edit_e(general, w, 15, 1, x);
+    rt::set_decimal_source(nullptr);
+    if (std::string(direct, static_cast<std::size_t>(w)) != std::string(general, static_cast<std::size_t>(w)))
+      ADD_FAILURE() << "x = " << std::hexfloat << x << ": E" << w << ".15 field " << std::string(direct, w)
+                    << ", from the reference " << std::string(general, w);
   }
 }
 
@@ -233,8 +247,9 @@ TEST_F(FastPath, AgreesThroughCarriesOfNines) {
   }
 }
 
-TEST_F(FastPath, AgreesOnSubnormals) {
-  for (std::uint64_t f = 1; f <= 2000; ++f) expect_same(from_bits(f));
+TEST_F(FastPath, AgreesOnSubnormalsAndZeros) {
+  for (std::uint64_t f = 0; f <= 2000; ++f) expect_same(from_bits(f));
+  expect_same(-0.0);
   for (int i = 0; i < sweep / 4; ++i) expect_same(from_bits(rng() >> 12));
 }
 

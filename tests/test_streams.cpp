@@ -219,3 +219,32 @@ TEST(CloseFailures, ReportThatTheSystemRefusesAtCloseIsAWriteError) {
     EXPECT_NE(read_file(dir.file("r.txt")).find("Tempo de processamento"), std::string::npos);
   }
 }
+
+TEST(FillingDisk, ReportEndsWithDiskFullHoldingExactlyTheBytesThatFitted) {
+  // About 457 kB: the room runs out inside the first gathered write, on a
+  // boundary between two of them, and in the middle of a later one.
+  const std::string text = case_file("r.txt", "1.0", "1.0", 60, 60, 20, "1e-8", 1, 5);
+  TempDir whole_dir;
+  write_file(whole_dir.file("entrada_geral.ent"), text);
+  ASSERT_EQ(testsupport::run_calor2d(whole_dir.path()).status, 0);
+  const std::string whole = read_file(whole_dir.file("r.txt"));
+  for (unsigned long long room : {4600ull, 3ull * 65536, 200037ull}) {
+    for (bool disk : {true, false}) {
+      SCOPED_TRACE(testing::Message() << room << (disk ? " bytes of disk" : " bytes of file-size limit"));
+      TempDir dir;
+      write_file(dir.file("entrada_geral.ent"), text);
+      RunResult r;
+      if (disk) {
+        RunOptions o = within(20);
+        o.env = {std::string("LD_PRELOAD=") + CALOR2D_DISK_FILLS, "CALOR2D_TEST_DISK_BYTES=" + std::to_string(room),
+                 "ASAN_OPTIONS=handle_sigfpe=0:detect_leaks=1:verify_asan_link_order=0"};
+        r = testsupport::run_calor2d_bounded(dir.path(), o);
+      } else {
+        r = testsupport::run_with_file_size_limit(dir.path(), room);
+      }
+      EXPECT_EQ(r.status, 1);
+      EXPECT_EQ(r.err, testsupport::io_error_text('F', 6422, "WRITE", "r.txt") + "no space left on device\r\n");
+      EXPECT_EQ(read_file(dir.file("r.txt")), whole.substr(0, room));
+    }
+  }
+}

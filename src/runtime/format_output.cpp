@@ -4,6 +4,8 @@
 #include <cstring>
 #include <memory>
 #include <string_view>
+#include <unordered_map>
+#include <vector>
 
 #include "runtime/errors.h"
 #include "runtime/number_edit.h"
@@ -124,8 +126,8 @@ Token lex(const char* p) {
 }
 
 // Checks the whole format up to its matching parenthesis before anything is
-// written, so the walker can trust it.
-bool well_formed(const char* p) {
+// written, so the walker can trust it; `end` is then just past that parenthesis.
+bool well_formed(const char* p, const char** end = nullptr) {
   p = skip_blanks(p);
   if (*p != '(') return false;
   ++p;
@@ -141,7 +143,10 @@ bool well_formed(const char* p) {
         break;
       case Tok::close:
         if (prev == Prev::comma || (prev == Prev::open && depth > 1)) return false;
-        if (--depth == 0) return true;
+        if (--depth == 0) {
+          if (end != nullptr) *end = t.next;
+          return true;
+        }
         prev = Prev::item;
         break;
       case Tok::open:
@@ -162,10 +167,91 @@ bool well_formed(const char* p) {
   }
 }
 
+// ---- Compiled formats -----------------------------------------------------------
+//
+// The tokens of a well-formed format in order, commas left out, literals with
+// their doubled apostrophes made single. Executed exactly as the walker acts on
+// the text: a group's start is the operation after its opening.
+
+struct Op {
+  Tok kind = Tok::bad;
+  int r = 1, w = 0, d = 0;           // as in Token
+  std::uint32_t text = 0, len = 0;  // literal: its bytes in the pool
+};
+
+struct Program {
+  std::string text;  // the format up to its matching parenthesis: the key
+  std::vector<Op> ops;
+  std::string pool;
+};
+
+Program compile(const char* format, const char* end) {
+  Program prog;
+  prog.text.assign(format, end);
+  const char* p = skip_blanks(format) + 1;
+  for (int depth = 0;;) {
+    const Token t = lex(p);
+    p = t.next;
+    if (t.kind == Tok::comma) continue;
+    Op op{t.kind, t.r, t.w, t.d};
+    if (t.kind == Tok::literal) {
+      op.text = static_cast<std::uint32_t>(prog.pool.size());
+      for (const char* q = t.text; q < t.text_end; ++q) {
+        if (*q == '\'') ++q;
+        prog.pool.push_back(*q);
+      }
+      op.len = static_cast<std::uint32_t>(prog.pool.size() - op.text);
+    }
+    prog.ops.push_back(op);
+    if (t.kind == Tok::open) ++depth;
+    if (t.kind == Tok::close && depth-- == 0) return prog;
+  }
+}
+
+// Keyed by the text; the pointer of the last statement that used an entry finds
+// it again without a walk when the bytes there are still the same. Formats built
+// at run time could grow the table without end: past a bound it starts afresh.
+class ProgramCache {
+ public:
+  // The program for `format`, or nullptr when the text is malformed.
+  const Program* find(const char* format) {
+    Slot& slot = slots_[(reinterpret_cast<std::uintptr_t>(format) >> 3) % slot_count];
+    if (slot.format == format && slot.prog != nullptr &&
+        std::strncmp(slot.prog->text.data(), format, slot.prog->text.size()) == 0)
+      return slot.prog;
+    const char* end = nullptr;
+    if (!well_formed(format, &end)) return nullptr;
+    std::string key(format, end);
+    auto it = by_text_.find(key);
+    if (it == by_text_.end()) {
+      if (by_text_.size() >= max_programs) {
+        by_text_.clear();
+        for (Slot& s : slots_) s = Slot{};
+      }
+      it = by_text_.emplace(std::move(key), std::make_unique<Program>(compile(format, end))).first;
+    }
+    slot = {format, it->second.get()};
+    return slot.prog;
+  }
+
+ private:
+  static constexpr std::size_t slot_count = 64, max_programs = 256;
+  struct Slot {
+    const char* format = nullptr;
+    const Program* prog = nullptr;
+  };
+  Slot slots_[slot_count];
+  std::unordered_map<std::string, std::unique_ptr<Program>> by_text_;
+};
+
+ProgramCache programs;
+FormatEngine engine = FormatEngine::compiled;
+
 // ---- Statement state ------------------------------------------------------------
 
 struct Group {
-  const char* start;  // just past its "("
+  const char* start;  // just past its "(" (walker)
+  std::size_t op;     // the operation after its opening (compiled)
   int left;           // passes still to make after the current one
 };
 
@@ -173,7 +259,9 @@ struct Walker {
   bool active = false;
   unit_record* unit = nullptr;  // null while a sink captures
   std::string* sink = nullptr;
-  const char* pos = nullptr;
+  const char* pos = nullptr;    // walker: the format position
+  const Program* prog = nullptr;  // compiled: the program, and
+  std::size_t op = 0;             // its next operation
   Group groups[max_depth];
   int depth = 0;
   int scale = 0;
@@ -272,7 +360,7 @@ Token walk() {
         }
         continue;
       case Tok::open:
-        st.groups[st.depth++] = {t.next, t.r - 1};
+        st.groups[st.depth++] = {t.next, 0, t.r - 1};
         break;
       case Tok::literal: place_literal(t); break;
       case Tok::slash:
@@ -287,23 +375,69 @@ Token walk() {
   }
 }
 
+// walk() on the compiled form: the data operation reached, or the final close.
+const Op& run() {
+  const Op* ops = st.prog->ops.data();
+  for (;;) {
+    const Op& t = ops[st.op];
+    switch (t.kind) {
+      case Tok::close:
+        if (st.depth == 0) return t;
+        if (Group& g = st.groups[st.depth - 1]; g.left > 0) {
+          --g.left;
+          st.op = g.op;
+        } else {
+          --st.depth;
+          ++st.op;
+        }
+        continue;
+      case Tok::open:
+        st.groups[st.depth++] = {nullptr, st.op + 1, t.r - 1};
+        break;
+      case Tok::literal:
+        if (t.len > 0) std::memcpy(place(t.len), st.prog->pool.data() + t.text, t.len);
+        break;
+      case Tok::slash:
+        for (int i = 0; i < t.r; ++i) end_record();
+        break;
+      case Tok::tab: tab_to(t.r); break;
+      case Tok::scale: st.scale = t.r; break;
+      case Tok::edit_e: case Tok::edit_f: case Tok::edit_i: return t;
+      default: break;
+    }
+    ++st.op;
+  }
+}
+
 const Token& take_data() {
   if (!st.active) fail(Erro::format_no_item);
   if (st.data_left > 0) {
     --st.data_left;
     return st.data;
   }
-  const Token t = walk();
-  if (t.kind == Tok::close) fail(Erro::format_no_item);
-  st.pos = t.next;
-  st.data = t;
-  st.data_left = t.r - 1;
+  if (st.prog != nullptr) {
+    const Op& t = run();
+    if (t.kind == Tok::close) fail(Erro::format_no_item);
+    ++st.op;
+    st.data.kind = t.kind;
+    st.data.r = t.r;
+    st.data.w = t.w;
+    st.data.d = t.d;
+  } else {
+    const Token t = walk();
+    if (t.kind == Tok::close) fail(Erro::format_no_item);
+    st.pos = t.next;
+    st.data = t;
+  }
+  st.data_left = st.data.r - 1;
   return st.data;
 }
 
 }  // namespace
 
 void set_record_sink(std::string* sink) { st.sink = sink; }
+
+void set_format_engine(FormatEngine e) { engine = e; }
 
 void write_begin(int unit, const char* format) {
   // A statement left unfinished by an error does not carry over.
@@ -313,10 +447,18 @@ void write_begin(int unit, const char* format) {
   st.depth = 0;
   st.scale = 0;
   st.data_left = 0;
+  st.prog = nullptr;
   if (!st.sink) st.unit = &statement_unit(unit, Statement::write);
-  if (format == nullptr || !well_formed(format)) fail(Erro::format_invalid);
+  if (format == nullptr) fail(Erro::format_invalid);
+  if (engine == FormatEngine::compiled) {
+    st.prog = programs.find(format);
+    if (st.prog == nullptr) fail(Erro::format_invalid);
+    st.op = 0;
+  } else {
+    if (!well_formed(format)) fail(Erro::format_invalid);
+    st.pos = skip_blanks(format) + 1;
+  }
   if (st.unit && !st.unit->write_mode) enter_write_mode(*st.unit);
-  st.pos = skip_blanks(format) + 1;
   st.active = true;
 }
 
@@ -339,7 +481,13 @@ void write_int4(std::int32_t v) {
 
 void write_end() {
   if (!st.active) return;  // no statement: no record to end
-  if (st.data_left == 0) walk();
+  if (st.data_left == 0) {
+    if (st.prog != nullptr) {
+      run();
+    } else {
+      walk();
+    }
+  }
   end_record();
   st.active = false;
 }

@@ -1,6 +1,6 @@
 // Formatted write statements: write_begin, one call per item, write_end.
 //
-// The format text is walked as it stands; it begins with "(" and ends at the ")"
+// The format text begins with "(" and ends at the ")"
 // that matches it, whatever follows (the report's formats sit back to back in
 // memory). Supported, separated by commas:
 //
@@ -42,6 +42,12 @@ void write_int4(std::int32_t v);  // edited by the next I descriptor
 // the format's end (so trailing labels are written), then ends the record.
 // Outside a statement it does nothing.
 void write_end();
+
+// Formats are compiled once per text (the form is found again by the text) and
+// executed from it; the walker acts on the text itself and is the reference the
+// compiled form is checked against. Both behave alike for every format.
+enum class FormatEngine : std::uint8_t { compiled, walking };
+void set_format_engine(FormatEngine e);
 
 // Test hook: while `sink` is set, statements append their records (CR LF
 // included) to *sink instead of a unit's buffer; the unit number is not looked up

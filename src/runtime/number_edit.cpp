@@ -254,11 +254,9 @@ bool settle_integer_quotient(std::uint64_t m, int e, int q, std::uint64_t v_hi, 
   return true;
 }
 
-}  // namespace
-
-bool decimal_form_fast(double x, Decimal& out) {
-  const Parts b = split(x);
-  if (trivial_form(b, out)) return true;
+// D1..D18 of a finite nonzero x as the integer v in [10^17, 10^18), with p;
+// false when 128-bit powers of five cannot settle them.
+bool eighteen_digits(const Parts& b, std::uint64_t& v_out, int& p_out) {
   std::uint64_t m;
   int e;
   integer_and_exponent(b, m, e);
@@ -288,6 +286,19 @@ bool decimal_form_fast(double x, Decimal& out) {
     v /= 10;  // floor(floor(V) / 10) = floor(V / 10): still truncation
     ++p;
   }
+  v_out = v;
+  p_out = p;
+  return true;
+}
+
+}  // namespace
+
+bool decimal_form_fast(double x, Decimal& out) {
+  const Parts b = split(x);
+  if (trivial_form(b, out)) return true;
+  std::uint64_t v;
+  int p;
+  if (!eighteen_digits(b, v, p)) return false;
   finish_from_eighteen(v, p, b.negative, out);
   return true;
 }
@@ -393,7 +404,91 @@ void edit_special(char* out, int w, Special s) {
 
 }  // namespace
 
+namespace {
+
+constexpr char digit_pairs[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
+
+// Eight decimal digits of v < 10^8, leading zeros included, as the bytes of a
+// little-endian word in memory order: digit pairs and single digits split in all lanes at
+// once (each lane's quotient by a multiply and shift is exact below its bound),
+// so no digit goes through memory before the field is written.
+std::uint64_t eight_digits(std::uint32_t v) {
+  std::uint64_t x = (v / 10000u) | (std::uint64_t{v % 10000u} << 32);  // two 4-digit lanes
+  std::uint64_t hi = ((x * 5243) >> 19) & 0x0000007F0000007Fu;        // lane / 100
+  x = hi | ((x - hi * 100) << 16);                                      // four 2-digit lanes
+  hi = ((x * 103) >> 10) & 0x000F000F000F000Fu;                        // lane / 10
+  x = hi | ((x - hi * 10) << 8);                                        // eight digits
+  return x + 0x3030303030303030u;
+}
+
+// Ew.15 under scale factor 1 for a finite x, straight from the 18
+// digits: the two roundings of the decimal form and of E3 done on the integer.
+// False when the general path must decide (the digits need the big integers).
+bool edit_e15_scale1(char* out, int w, double x) {
+  if constexpr (std::endian::native != std::endian::little) return false;
+  const Parts b = split(x);
+  if (b.biased == 0x7ff) return false;
+  if (b.biased == 0 && b.frac == 0) {  // either sign: no sign, exponent 0
+    if (w < 21) {
+      fill(out, w, '*');
+    } else {
+      fill(out, w - 21, ' ');
+      std::memcpy(out + (w - 21), "0.000000000000000E+00", 21);
+    }
+    return true;
+  }
+  std::uint64_t v;
+  int p;
+  if (!eighteen_digits(b, v, p)) return false;
+  std::uint64_t d17 = v / 10;  // half up on D18 alone
+  if (v % 10 >= 5 && ++d17 == ten17) {
+    d17 = ten17 / 10;
+    ++p;
+  }
+  constexpr std::uint64_t ten16 = ten17 / 10;
+  std::uint64_t d16 = d17 / 10;  // half up on D17 alone
+  if (d17 % 10 >= 5 && ++d16 == ten16) {
+    d16 = ten16 / 10;
+    ++p;
+  }
+  const int exponent = p - 1;
+  const int mag = exponent < 0 ? -exponent : exponent;
+  const int len = (b.negative ? 1 : 0) + 21;
+  if (len > w) {
+    fill(out, w, '*');
+    return true;
+  }
+  const std::uint64_t first = eight_digits(static_cast<std::uint32_t>(d16 / 100000000u));
+  const std::uint64_t second = eight_digits(static_cast<std::uint32_t>(d16 % 100000000u));
+  fill(out, w - len, ' ');
+  char* s = out + (w - len);
+  if (b.negative) *s++ = '-';
+  // d0 "." d1..d15: the second word's last byte lands where the exponent goes.
+  const std::uint64_t one_to_eight = (first >> 8) | (second << 56);
+  const std::uint64_t nine_on = second >> 8;
+  s[0] = static_cast<char>(first & 0xff);
+  s[1] = '.';
+  std::memcpy(s + 2, &one_to_eight, 8);
+  std::memcpy(s + 10, &nine_on, 8);
+  s += 17;
+  if (mag <= 99) {
+    *s++ = 'E';
+    *s++ = exponent < 0 ? '-' : '+';
+  } else {
+    *s++ = exponent < 0 ? '-' : '+';
+    *s++ = static_cast<char>('0' + mag / 100);
+  }
+  std::memcpy(s, digit_pairs + 2 * (mag % 100), 2);
+  return true;
+}
+
+}  // namespace
+
 void edit_e(char* out, int w, int d, int k, double x) {
+  if (d == 15 && k == 1 && decimal_source == decimal_form && edit_e15_scale1(out, w, x)) return;
   Decimal dec = decimal_source(x);
   if (dec.special != Special::none) return edit_special(out, w, dec.special);
   if (d < 0 || k > d + 1 || (k < 0 && k <= -d)) return fill(out, w, '*');

@@ -215,11 +215,19 @@ void fill_buffer(unit_record& u) {
   u.partial = u.buffer[n - 1] != '\n';
 }
 
+// Disk files only: a pipe's reader would wait for a gather to fill, and the
+// interruption rule for a pipe cannot see what a write under way has sent.
+bool gathers(const unit_record& u) { return u.kind == Kind::formatted && !u.stream && !u.console; }
+
+// Bytes after a failed write stay out of the file, so it holds a prefix.
 void quiet_close(Slot& s) {
   unit_record& u = *s.rec;
-  if (u.write_mode && u.dirty && u.position > 0) {
+  if (u.write_mode) {
     plat::OsError err;
-    plat::write_file(u.console ? plat::std_output() : u.handle, u.buffer, static_cast<std::size_t>(u.position), err);
+    const plat::File f = u.console ? plat::std_output() : u.handle;
+    const auto g = static_cast<std::size_t>(u.gathered);
+    const bool whole = g == 0 || plat::write_file(f, u.gather.get(), g, err) == static_cast<long>(g);
+    if (whole && u.dirty && u.position > 0) plat::write_file(f, u.buffer, static_cast<std::size_t>(u.position), err);
   }
   plat::OsError ignored;
   release(s, ignored);
@@ -241,8 +249,38 @@ std::int64_t last_record_end(plat::File f, std::int64_t end) {
   return to == 0 ? 0 : -1;
 }
 
+// A disk file that gathers: the pending bytes are the gathered ones, then the
+// buffer's (a hand-over under way has them all in the gather area already).
+// Written up to their last line feed unless a system write is under way; the
+// file is then cut back to its last whole record in either case.
+void write_whole_gathered(unit_record& u) {
+  const plat::File f = u.handle;
+  const std::int64_t at = plat::position_raw(f);
+  if (at < 0) return;
+  if (at == u.file_offset && u.flushing != 1) {
+    const bool handing = u.flushing == 2;
+    const std::int32_t g = handing ? u.gather_target : u.gathered;
+    const std::int32_t b = handing ? 0 : u.position;
+    std::int32_t lf = b - 1;
+    while (lf >= 0 && u.buffer[lf] != '\n') --lf;
+    if (lf >= 0) {
+      if (g == 0 || plat::write_raw(f, u.gather.get(), static_cast<std::size_t>(g)))
+        plat::write_raw(f, u.buffer, static_cast<std::size_t>(lf) + 1);
+    } else {
+      lf = g - 1;
+      while (lf >= 0 && u.gather[lf] != '\n') --lf;
+      if (lf >= 0) plat::write_raw(f, u.gather.get(), static_cast<std::size_t>(lf) + 1);
+    }
+  }
+  const std::int64_t now = plat::position_raw(f);
+  const std::int64_t end = now < 0 ? -1 : last_record_end(f, now);
+  plat::OsError err;
+  if (end >= 0 && end < now) plat::truncate_file(f, end, err);
+}
+
 void write_whole_records(unit_record& u) {
   if (!u.write_mode || (!u.handle.is_open() && !u.console)) return;
+  if (gathers(u)) return write_whole_gathered(u);
   const plat::File f = u.console ? plat::std_output() : u.handle;
   const std::int32_t pos = u.position;
   std::int32_t lf = pos - 1;
@@ -295,7 +333,7 @@ void close_unit(int unit) {
   Slot* s = find_slot(unit);
   if (s == nullptr) return;
   unit_record& u = *s->rec;
-  if (u.write_mode && u.dirty) flush_buffer(u, Statement::close);
+  if (u.write_mode && has_pending(u)) flush_buffer(u, Statement::close);
   // A network filesystem may report a failed write only now.
   const bool wrote = u.write_mode;
   std::string name = u.name;
@@ -334,7 +372,7 @@ void next_record(unit_record& u) {
 
 void leave_write_mode(unit_record& u) {
   if (!u.write_mode) return;
-  if (u.dirty) flush_buffer(u, Statement::read);
+  if (has_pending(u)) flush_buffer(u, Statement::read);
   u.write_mode = false;
 }
 
@@ -354,6 +392,59 @@ void enter_write_mode(unit_record& u) {
   u.write_mode = true;
 }
 
+namespace {
+
+Erro failed_write(unit_record& u, plat::OsError err) {
+  Erro e = write_error(err == plat::OsError::none ? plat::OsError::disk_full : err);
+  u.last_error = erro_number(e);
+  return e;
+}
+
+// The gathered full buffers in one system write. They filled during write
+// statements, so a failure is reported against one, as it was when each full
+// buffer went to the file on its own.
+void write_gathered(unit_record& u) {
+  if (u.gathered == 0) return;
+  plat::OsError err = plat::OsError::none;
+  const auto n = static_cast<std::size_t>(u.gathered);
+  u.flushing = 1;
+  const long written = plat::write_file(u.handle, u.gather.get(), n, err);
+  if (written != static_cast<long>(n)) {
+    if (written > 0) {
+      std::memmove(u.gather.get(), u.gather.get() + written, n - static_cast<std::size_t>(written));
+      u.gathered -= static_cast<std::int32_t>(written);
+      u.file_offset += written;
+    }
+    const Erro e = failed_write(u, err);
+    u.flushing = 0;
+    io_error(e, Statement::write, u.name);
+  }
+  u.file_offset += written;
+  u.gathered = 0;
+  std::atomic_signal_fence(std::memory_order_seq_cst);
+  u.flushing = 0;
+}
+
+// A full buffer joins the gathered ones; an interruption meanwhile finds every
+// byte exactly once (flushing 2: all of them in the gather area).
+void hand_over(unit_record& u) {
+  if (!u.gather) u.gather = std::make_unique_for_overwrite<char[]>(gather_size);
+  std::memcpy(u.gather.get() + u.gathered, u.buffer, static_cast<std::size_t>(u.position));
+  u.gather_target = u.gathered + u.position;
+  std::atomic_signal_fence(std::memory_order_seq_cst);
+  u.flushing = 2;
+  std::atomic_signal_fence(std::memory_order_seq_cst);
+  u.gathered = u.gather_target;
+  u.position = 0;
+  u.last = -1;
+  u.dirty = false;
+  std::atomic_signal_fence(std::memory_order_seq_cst);
+  u.flushing = 0;
+  if (u.gathered + u.capacity > gather_size) write_gathered(u);
+}
+
+}  // namespace
+
 void put_bytes(unit_record& u, const char* p, std::size_t n) {
   while (n > 0) {
     std::size_t room = static_cast<std::size_t>(u.capacity - u.position);
@@ -364,11 +455,20 @@ void put_bytes(unit_record& u, const char* p, std::size_t n) {
     u.dirty = true;
     p += take;
     n -= take;
-    if (u.position == u.capacity) flush_buffer(u);
+    if (u.position == u.capacity) {
+      if (gathers(u)) {
+        hand_over(u);
+      } else {
+        flush_buffer(u);
+      }
+    }
   }
 }
 
+bool has_pending(const unit_record& u) { return u.gathered > 0 || u.dirty; }
+
 void flush_buffer(unit_record& u, Statement st) {
+  write_gathered(u);
   if (!u.dirty || u.position == 0) {
     u.dirty = false;
     return;
@@ -385,8 +485,7 @@ void flush_buffer(unit_record& u, Statement st) {
       u.file_offset += written;
     }
     // Nothing of a failed write passes silently: a truncated report never ends a run with status 0.
-    Erro e = write_error(err == plat::OsError::none ? plat::OsError::disk_full : err);
-    u.last_error = erro_number(e);
+    const Erro e = failed_write(u, err);
     u.flushing = 0;
     io_error(e, st, u.name);
   }
@@ -412,8 +511,14 @@ void close_all_units(bool report_failures) {
 void flush_all_units_signal_safe() {
   for (Slot& s : unit_table) {
     unit_record* u = s.rec;
-    if (u == nullptr || !u->write_mode || !u->dirty || u->position <= 0) continue;
-    plat::write_raw(u->console ? plat::std_output() : u->handle, u->buffer, static_cast<std::size_t>(u->position));
+    if (u == nullptr || !u->write_mode) continue;
+    const plat::File f = u->console ? plat::std_output() : u->handle;
+    const bool handing = u->flushing == 2;
+    const std::int32_t g = handing ? u->gather_target : u->gathered;
+    if (g > 0 && !plat::write_raw(f, u->gather.get(), static_cast<std::size_t>(g))) continue;
+    u->gathered = 0;
+    if (handing || !u->dirty || u->position <= 0) continue;
+    plat::write_raw(f, u->buffer, static_cast<std::size_t>(u->position));
     u->dirty = false;
   }
 }

@@ -10,6 +10,7 @@
 
 #include <csignal>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -19,6 +20,8 @@
 namespace rt {
 
 inline constexpr int buffer_size = 1024;
+// Full buffers of a disk file collect here and reach the system in one write.
+inline constexpr int gather_size = 64 * buffer_size;
 inline constexpr int device_buffer_size = 132;
 inline constexpr int unit_slots = 61;
 inline constexpr int max_name_len = 259;
@@ -45,7 +48,13 @@ struct unit_record {
   bool scratch = false;
   bool eof = false;
   bool partial = false;   // the last refill ended inside a record
-  volatile std::sig_atomic_t flushing = 0;  // a buffer write is under way
+  // Full buffers not yet written, bytes [0, gathered); they come before the
+  // buffer's. Only disk files gather; the area is allocated at the first hand-over.
+  std::unique_ptr<char[]> gather;
+  std::int32_t gathered = 0;
+  std::int32_t gather_target = 0;  // gathered + position while a hand-over runs
+  // 1 while a system write is under way, 2 while a full buffer is handed over.
+  volatile std::sig_atomic_t flushing = 0;
   Action action = Action::read_write;
   bool keep = true;  // close disposition
   int last_error = 0;
@@ -76,8 +85,12 @@ void leave_write_mode(unit_record& u);   // at the start of a read statement
 // Writing (records are Part of the formatter; these are the unit side).
 void enter_write_mode(unit_record& u);   // cut the file at the logical position
 void put_bytes(unit_record& u, const char* p, std::size_t n);
-// Writes the dirty bytes; a failure is reported against statement `st`.
+// Writes every pending byte: the gathered full buffers (a failure there is
+// reported against a write statement, where the buffer filled), then the buffer
+// itself (a failure reported against `st`).
 void flush_buffer(unit_record& u, Statement st = Statement::write);
+// Whether bytes handed to the unit still wait for the file.
+bool has_pending(const unit_record& u);
 
 // Exit processing: closes every connected unit. With `report_failures` false a
 // failed flush is ignored (the run is already ending on an error).

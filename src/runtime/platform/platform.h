@@ -80,8 +80,9 @@ File open_device(std::string_view upper, OsError& err);
 
 // Ends the process at once with `status` (async-signal-safe; no C++ clean-up).
 [[noreturn]] void exit_now(int status);
-// Async-signal-safe raw write used by the exit paths of a trapped fault.
-void write_raw(File f, const char* buf, std::size_t n);
+// Async-signal-safe raw write used by the exit paths of a trapped fault; false
+// when not every byte was written.
+bool write_raw(File f, const char* buf, std::size_t n);
 // Async-signal-safe: the position of a file that has one, else -1.
 std::int64_t position_raw(File f);
 // Async-signal-safe: reads up to n bytes at `offset`; the count, or -1.

@@ -225,14 +225,15 @@ File open_device(std::string_view upper, OsError& err) {
 
 void exit_now(int status) { ::_exit(status); }
 
-void write_raw(File f, const char* buf, std::size_t n) {
+bool write_raw(File f, const char* buf, std::size_t n) {
   while (n > 0) {
     ssize_t r = ::write(static_cast<int>(f.h), buf, n);
     if (r < 0 && errno == EINTR) continue;
-    if (r <= 0) return;
+    if (r <= 0) return false;
     buf += r;
     n -= static_cast<std::size_t>(r);
   }
+  return true;
 }
 
 std::int64_t position_raw(File f) {

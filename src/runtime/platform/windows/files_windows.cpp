@@ -189,13 +189,14 @@ File open_device(std::string_view upper, OsError& err) {
 
 void exit_now(int status) { ::ExitProcess(static_cast<UINT>(status)); }
 
-void write_raw(File f, const char* buf, std::size_t n) {
+bool write_raw(File f, const char* buf, std::size_t n) {
   while (n > 0) {
     DWORD put = 0;
-    if (!::WriteFile(handle_of(f), buf, static_cast<DWORD>(n), &put, nullptr) || put == 0) return;
+    if (!::WriteFile(handle_of(f), buf, static_cast<DWORD>(n), &put, nullptr) || put == 0) return false;
     buf += put;
     n -= put;
   }
+  return true;
 }
 
 std::int64_t position_raw(File f) {
