@@ -4,7 +4,7 @@
 #include <cmath>
 
 #include "dados.h"
-#include "runtime/fpe.h"
+#include "runtime/elementary.h"
 #include "variaveis.h"
 
 namespace processamento {
