@@ -152,6 +152,54 @@ TEST(ElementaryMpfr, ShortCutThresholdsAndTinyArgumentsAreCorrectlyRounded) {
   EXPECT_EQ(misrounded(Fn::cosh, xs), 0);
 }
 
+// Arguments whose results lie within about 2^-50 units of a midpoint, from the
+// first terms of the series: for x = m 2^(E-52) near 2^-26, sin x and sinh x are
+// x -+ x^3/6 and x^3/6 is m^3 2^(2E-104)/6 units of x; cosh x is 1 + x^2/2, and
+// x^2/2 is m^2 2^(2E-53) units of 1. The m nearest a half-integer count of units
+// (and its neighbours) are where the fast path cannot decide.
+std::vector<double> hard_args(bool cosine) {
+  std::vector<double> xs;
+  mpfr_t t, r;
+  mpfr_init2(t, 256);
+  mpfr_init2(r, 256);
+  for (int E = cosine ? -27 : -26; E <= -22; ++E) {
+    for (int j = 0; j < 4096; ++j) {
+      // m = cbrt(6 (j + 1/2) 2^(104-2E)) or sqrt((j + 1/2) 2^(53-2E)).
+      mpfr_set_d(t, j + 0.5, MPFR_RNDN);
+      if (cosine) {
+        mpfr_mul_2si(t, t, 53 - 2 * E, MPFR_RNDN);
+        mpfr_sqrt(r, t, MPFR_RNDN);
+      } else {
+        mpfr_mul_ui(t, t, 6, MPFR_RNDN);
+        mpfr_mul_2si(t, t, 104 - 2 * E, MPFR_RNDN);
+        mpfr_cbrt(r, t, MPFR_RNDN);
+      }
+      mpfr_rint(r, r, MPFR_RNDN);
+      const double m = mpfr_get_d(r, MPFR_RNDN);
+      if (m < 0x1p52) continue;
+      if (m >= 0x1p53) break;
+      for (double d : {-1.0, 0.0, 1.0}) xs.push_back(std::ldexp(m + d, E - 52));
+    }
+  }
+  mpfr_clear(t);
+  mpfr_clear(r);
+  return xs;
+}
+
+TEST(ElementaryMpfr, ResultsNextToMidpointsAreCorrectlyRounded) {
+  const std::vector<double> odd = hard_args(false), even = hard_args(true);
+  int hardest = 0;
+  for (double x : odd) hardest += mpfr_ref::boundary_distance(Fn::sinh, x) < 0x1p-40;
+  for (double x : even) hardest += mpfr_ref::boundary_distance(Fn::cosh, x) < 0x1p-40;
+  RecordProperty("within_2^-40_of_a_midpoint", hardest);
+  EXPECT_GT(hardest, 20);  // the construction does find hard cases
+  std::vector<double> both = odd;
+  for (double x : odd) both.push_back(-x);
+  EXPECT_EQ(misrounded(Fn::sin, both), 0);
+  EXPECT_EQ(misrounded(Fn::sinh, both), 0);
+  EXPECT_EQ(misrounded(Fn::cosh, even), 0);
+}
+
 TEST(ElementaryMpfr, OverflowIsExactlyWhereTheRoundedResultPassesTheLargestDouble) {
   for (Fn f : {Fn::sinh, Fn::cosh}) {
     // The last argument with a finite correctly rounded result.

@@ -13,8 +13,9 @@
 // library; m_sin of an infinity is the invalid operation the library performs.
 //
 //   m_sin(0x1.921fb54442d18p+1)  == 0x1.1a62633145c07p-53  (the double nearest pi)
-//   m_sinh(710.4758600739439)    == 0x1.fffffffffffd3p+1023
-//   m_sinh(710.475860073944)     -> "sinh: OVERFLOW error"
+//   m_sinh(0x1.633ce8fb9f87dp+9) == 0x1.ffffffffffd3bp+1023  (710.47586007394386)
+//   m_sinh(0x1.633ce8fb9f87ep+9) -> "sinh: OVERFLOW error"     (710.47586007394398;
+//                                   cosh has the same last finite argument)
 #pragma once
 
 namespace rt {
