@@ -316,7 +316,8 @@ Fixed exp_series(const Fixed& r, int F, int& terms) {
   return sum;
 }
 
-constexpr int last_precision = 1 << 16;  // never reached: see the header
+// Never reached (see the header); there the nearest of the estimate is taken.
+constexpr int last_precision = 1 << 16;
 
 }  // namespace
 
@@ -354,7 +355,7 @@ double sin(double x) {
     const bool negative = ((q >= 2) != ((q & 1) == 0 && flip)) != (x < 0);
     v = signed_value(std::move(v.mag), negative);
     Scaled r{};
-    if (rounds_alike(v, err, F, r) || P >= last_precision) return std::ldexp(r.m, r.e);
+    if (rounds_alike(v, P < last_precision ? err : Fixed{}, F, r)) return std::ldexp(r.m, r.e);
   }
 }
 
@@ -386,7 +387,7 @@ Scaled sinh_cosh(double ax, bool hyperbolic_cosine) {
       --k;
     }
     Scaled r{};
-    if (rounds_alike(v, err, F, r) || P >= last_precision) return {r.m, r.e + k};
+    if (rounds_alike(v, P < last_precision ? err : Fixed{}, F, r)) return {r.m, r.e + k};
   }
 }
 
