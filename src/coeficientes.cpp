@@ -1,6 +1,6 @@
 #include "coeficientes.h"
 
-#include "runtime/fpe.h"
+#include "runtime/elementary.h"
 #include "variaveis.h"
 
 namespace coeficientes {

@@ -4,6 +4,7 @@
 #include "dados.h"
 #include "processamento.h"
 #include "runtime/clock.h"
+#include "runtime/elementary.h"
 #include "runtime/fpe.h"
 #include "runtime/memory.h"
 #include "solvers/solvers.h"

@@ -156,11 +156,6 @@ std::uint64_t clock_ticks();
 
 // ---- Floating point -------------------------------------------------------------
 
-// Sine, rounded to the same double on every platform. A C library whose sine
-// leans on the x87 fsin (reduction by a 66-bit pi) is off near multiples of pi:
-// sin(pi) comes out 1.2246063538223773e-16 instead of 1.2246467991473532e-16.
-double sine(double x);
-
 // Enables the invalid, divide-by-zero and overflow traps for the process and routes
 // a trapped fault to rt::fp_error.
 void enable_fp_traps();

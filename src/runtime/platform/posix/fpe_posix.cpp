@@ -2,7 +2,6 @@
 #include <fenv.h>
 #include <signal.h>
 
-#include <cmath>
 #include <cstring>
 
 #include "runtime/errors.h"
@@ -55,7 +54,5 @@ FpMasked::FpMasked() {
 FpMasked::~FpMasked() { ::fesetenv(reinterpret_cast<fenv_t*>(saved_)); }
 
 int FpMasked::raised() const { return ::fetestexcept(FE_ALL_EXCEPT); }
-
-double sine(double x) { return std::sin(x); }
 
 }  // namespace rt::plat

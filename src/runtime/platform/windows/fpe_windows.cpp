@@ -5,7 +5,6 @@
 #include <float.h>
 
 #include <cfenv>
-#include <cmath>
 
 #include "runtime/errors.h"
 #include "runtime/platform/platform.h"
@@ -104,51 +103,5 @@ FpMasked::~FpMasked() {
 }
 
 int FpMasked::raised() const { return fe_bits(_statusfp()); }
-
-double sine(double x) {
-  // The library's sine runs fsin, exact enough once the argument lies within
-  // pi/4 of zero; only its own reduction by multiples of pi/2 loses bits. So x
-  // is reduced here, in the three-step Cody-Waite form with pi/2 cut into
-  // 33-bit pieces (fdlibm's constants), to a double-double y0 + y1 and a
-  // quadrant n; the sum then goes through fsin/fcos in extended precision and
-  // is rounded to double once.
-  constexpr double two_over_pi = 6.36619772367581382433e-01;
-  constexpr double pio2_1 = 1.57079632673412561417e+00, pio2_1t = 6.07710050650619224932e-11;
-  constexpr double pio2_2 = 6.07710050630396597660e-11, pio2_2t = 2.02226624879595063154e-21;
-  constexpr double pio2_3 = 2.02226624871116645580e-21, pio2_3t = 8.47842766036889956997e-32;
-  double t = std::fabs(x);
-  if (!(t < 823549.6875)) return std::sin(x);  // beyond 2^19 pi/2, NaN, infinity
-  int n = static_cast<int>(t * two_over_pi + 0.5);
-  double fn = n;
-  double r = t - fn * pio2_1;
-  double w = fn * pio2_1t;
-  double y0 = r - w;
-  int e = n > 0 ? std::ilogb(t) : 0;  // no ilogb(0): it may raise invalid
-  if (n > 0 && e - std::ilogb(y0) > 16) {
-    double u = r;
-    w = fn * pio2_2;
-    r = u - w;
-    w = fn * pio2_2t - ((u - r) - w);
-    y0 = r - w;
-    if (e - std::ilogb(y0) > 49) {
-      u = r;
-      w = fn * pio2_3;
-      r = u - w;
-      w = fn * pio2_3t - ((u - r) - w);
-      y0 = r - w;
-    }
-  }
-  double y1 = (r - y0) - w;
-  long double s = sinl(y0), c = cosl(y0);
-  long double v;
-  switch (n & 3) {
-    case 0: v = s + y1 * c; break;
-    case 1: v = c - y1 * s; break;
-    case 2: v = -(s + y1 * c); break;
-    default: v = -(c - y1 * s); break;
-  }
-  double result = static_cast<double>(v);
-  return x < 0 ? -result : result;
-}
 
 }  // namespace rt::plat
