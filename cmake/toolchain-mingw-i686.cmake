@@ -19,3 +19,10 @@ set(CMAKE_CXX_FLAGS_INIT "-msse2 -mfpmath=sse")
 # One .exe that needs no DLL beside it (C++ run-time and threads linked in).
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
 
+
+# Tests run under Wine's 32-bit loader when wine32 is installed (its server
+# comes with it); Debian's wine alone would try an experimental mode that
+# starts nothing and reports success.
+if(EXISTS /usr/lib/wine/wine AND EXISTS /usr/lib/wine/wineserver32)
+  set(CMAKE_CROSSCOMPILING_EMULATOR /usr/lib/wine/wine)
+endif()
