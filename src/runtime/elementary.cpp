@@ -12,8 +12,10 @@
 // Each function evaluates in double-double with an error bound written beside
 // the code, and returns the rounded value when Ziv's test shows every value
 // within the bound rounds alike; otherwise it goes to the wide fixed-point path
-// (elementary_wide.h), which decides every case. The bounds below carry a margin
-// of at least 8 over the sums of the steps' own bounds.
+// (elementary_wide.h), which decides every case. A first stage in plain doubles,
+// with a few exact products, comes before the double-double one and decides
+// nearly every argument by the same test. The bounds below carry a margin of at
+// least 8 over the sums of the steps' own bounds (6 in the sine's first stage).
 
 namespace rt {
 
@@ -82,6 +84,66 @@ DD sin_cos_reduced(DD rho, bool cosine) {
 // Below 2^20 pi/2 the quadrant n fits the exact products n * pio2_cut[0..2].
 constexpr double sin_fast_limit = 1.6e6;
 
+// The first stage of m_sin, in doubles with one exact product; what it cannot
+// decide (about one argument in 160) goes to the double-double stage. For
+// 2^-26 <= ax < sin_fast_limit and n = round(ax 2/pi); u = 2^-53.
+//   rho = rh + rl: ax - n pio2_cut[0..1] is exact as in m_sin, n pio2_cut[2] is
+//   exact, n pio2_cut[3] and the two sums forming the low part round by at most
+//   2^-106 |rho| + n 2^-120, the cut leaves n 2^-156; the last two_sum is exact. So
+//   rho is within 2^-106 |rho| + n 2^-119, and |rl| <= 2^-53 |rh|.
+//   rho = i/64 + t + rl, |t| <= 2^-7 (1 + 2^-50), v = t^2 in a double, and
+//     sin(t + rl) = t + st3 + rl (1 + cm1) + d1,  st3 = t v (-1/6 + v (1/120 - v/5040)),
+//     cos(t + rl) = 1 + cm1 - t rl + d2,          cm1 = v (-1/2 + v (1/24 + v (-1/720 + v/8!))),
+//   with |d1|, |d2| <= |rl| 2^-23 + rl^2 and truncations below 2^-81.5 (st3) and
+//   2^-91.8 (cm1). Computed, st3 is within 6u (v, the Horner sum, two products),
+//   2^-74 |t|; cm1 within 3.5u, 2^-66.2.
+//   sin rho = S + C t + [S cl + C sl], cos rho = C - S t + [C cl - S sl], with cl, sl
+//   the parts above beside 1 and t, S = sin(i/64), C = cos(i/64) within u^2 |S|, |C|.
+//   The product C t or S t is exact (two_prod) and so is its sum with S or C
+//   (fast_two_sum: |t| <= 2^-7 < S for i >= 1). For i >= 1, |r| >= 2^-7 and
+//   |r| >= S/2: the bracket is below 2^-13.7 |r|, and its roundings add at most
+//   2^-64.8 |r|; cm1's error weighed by S <= 2|r| 2^-65.2 |r|, st3's 2^-67 |r|,
+//   S.lo cl and C.lo sl left out 2^-67 |r|. In all within 2^-63.7 |r| + n 2^-119;
+//   the bound used, 2^-61 |r| + n 2^-116, has a margin above 6. (i = 0: r = t + sl
+//   or 1 + cl, within 2^-66 |r|; the cosine, with |r| >= 0.7, within 2^-64.5 |r|.)
+bool sin_first(double ax, int n, double& out_abs, bool& negative) {
+  const double fn = n;
+  const DD rho0 = two_sum(ax - fn * pio2_cut[0], -(fn * pio2_cut[1]));
+  const DD rho = two_sum(rho0.hi, rho0.lo - (fn * pio2_cut[2] + fn * pio2_cut[3]));
+  double rh = rho.hi, rl = rho.lo;
+  const bool rho_negative = rh < 0.0;
+  if (rho_negative) {
+    rh = -rh;
+    rl = -rl;
+  }
+  const bool cosine = (n & 1) != 0;
+  negative = ((n & 2) != 0) != (!cosine && rho_negative);
+  const int i = static_cast<int>(rh * 64.0 + 0.5);
+  const double t = rh - i * 0x1p-6;  // exact (Sterbenz, or i = 0)
+  const double v = t * t;
+  const double st3 = t * (v * (-1.0 / 6.0 + v * (1.0 / 120.0 + v * (-1.0 / 5040.0))));
+  const double cm1 = v * (-0.5 + v * (1.0 / 24.0 + v * (-1.0 / 720.0 + v * (1.0 / 40320.0))));
+  const double sl = rl + (st3 + rl * cm1), cl = cm1 - t * rl;
+  DD r;
+  if (i == 0) {
+    r = cosine ? fast_two_sum(1.0, cl) : fast_two_sum(t, sl);
+  } else {
+    const DD S = sin_tab[i], C = cos_tab[i];
+    if (cosine) {
+      const DD p = two_prod(S.hi, -t);
+      const DD h = fast_two_sum(C.hi, p.hi);
+      const double lo = ((C.lo - S.lo * t + p.lo) + (C.hi * cl - S.hi * sl)) + h.lo;
+      r = fast_two_sum(h.hi, lo);
+    } else {
+      const DD p = two_prod(C.hi, t);
+      const DD h = fast_two_sum(S.hi, p.hi);
+      const double lo = ((S.lo + C.lo * t + p.lo) + (S.hi * cl + C.hi * sl)) + h.lo;
+      r = fast_two_sum(h.hi, lo);
+    }
+  }
+  return rounds_alike(r, r.hi * 0x1p-61 + fn * 0x1p-116, out_abs);
+}
+
 }  // namespace
 
 double m_sin(double x) {
@@ -92,10 +154,15 @@ double m_sin(double x) {
     if (!(ax <= 1.7976931348623157e308)) return x - x;  // NaN stays, an infinity is invalid
     return wide::sin(x);
   }
+  const int n = static_cast<int>(ax * 0.63661977236758134 + 0.5);
+  {
+    double r;
+    bool negative;
+    if (sin_first(ax, n, r, negative)) return (negative != (x < 0.0)) ? -r : r;
+  }
   // rho = ax - n pi/2: the first difference is exact (Sterbenz), the second an exact
   // two_sum, the rest add 3 u2 |rho| and 2 u2 |n pio2_cut[2..3]|; what the cut
   // leaves of pi/2 adds n 2^-156 < 2^-136. So rho is within 2^-102 |rho| + 2^-135.
-  const int n = static_cast<int>(ax * 0.63661977236758134 + 0.5);
   const double fn = n;
   const double r1 = ax - fn * pio2_cut[0];
   DD rho = two_sum(r1, -(fn * pio2_cut[1]));
@@ -117,6 +184,78 @@ double m_sin(double x) {
 
 namespace {
 
+// v * 2^scale, 1 <= v < 4 or (small x) 2^-5 < v: beyond DBL_MAX exactly when its
+// exponent reaches 1024, and exact otherwise.
+double scaled_result(double v, int scale, const char* name) {
+  if (exponent_of(v) + scale >= 1024) math_error(name, MathKind::overflow);
+  if (scale > 1023) return (v * 4.0) * pow2(scale - 2);
+  return scale == 0 ? v : v * pow2(scale);
+}
+
+// T (1 + P) with P = e^r - 1 in doubles, T = 2^(j/256) or a half of it from the table,
+// |r - rh| <= 2^-60.5, |rh| <= 2^-9.47, q the Horner sum at rh (below). Within
+// 2^-67.4 |T e^r|, as a normalised double-double.
+//   e^r - 1 = rh + r2 q + rl + trunc, r2 = rh^2, q = 1/2 + rh (1/6 + rh (1/24 + rh
+//   (1/120 + rh/720))): truncation below 2^-78.6; leaving rl out of the square
+//   2^-69.9; r2 q within 3.2u, below 2^-71.2. T (1 + P) = Th + [Th rh] + (Tl + Tl rh
+//   + Th (rl + r2 q)), the bracket exact (two_prod) and its sum with Th too; Tl (rl +
+//   r2 q) left out is below 2^-70; five roundings of terms below 2^-18.6 |T| add
+//   2^-69.3 |T|.
+DD exp_piece(DD T, double rh, double rl, double r2q) {
+  const DD p = two_prod(T.hi, rh);
+  const DD h = fast_two_sum(T.hi, p.hi);
+  const double lo = ((T.lo + T.lo * rh + T.hi * (rl + r2q)) + p.lo) + h.lo;
+  return fast_two_sum(h.hi, lo);
+}
+
+// The first stage of hyperbolic(), in doubles with two exact products: true with
+// s, err and scale as hyperbolic() forms them, false to leave the argument to the
+// double-double stage (about one in 700 over [0, 710], one in 60 to 90 for sinh
+// below 2^-4).
+bool hyperbolic_first(double ax, bool cosine, DD& s, double& err, int& scale) {
+  if (!cosine && ax < 0x1p-5) {
+    // sinh x = x + x v q, q = 1/6 + v (1/120 + v (1/5040 + v (1/9! + v/11!))), v = x^2
+    // a double: truncation below 2^-75 |x|; x v q within 4.2u, below 2^-63.5 |x|;
+    // the sum with x is exact. Bound 2^-60 |x|, a margin of 11.
+    const double v = ax * ax;
+    const double q = 1.0 / 6.0 + v * (1.0 / 120.0 + v * (1.0 / 5040.0 + v * (1.0 / 362880.0 + v * (1.0 / 39916800.0))));
+    s = fast_two_sum(ax, ax * (v * q));
+    err = ax * 0x1p-60;
+    scale = 0;
+    return rounds_alike(s, err, s.hi);
+  }
+  // e^ax = 2^m 2^(j/256) e^r, r = rh + rl within 2^-111 (as in hyperbolic()),
+  // |rl| <= 2^-60.5 (half an ulp of rh and k ln2_256_cut[2]).
+  const int k = static_cast<int>(ax * 369.32953368062677 + 0.5);
+  const int j = k & 255, m = k >> 8;
+  const double fk = k;
+  const DD r0 = two_sum(ax - fk * ln2_256_cut[0], -(fk * ln2_256_cut[1]));
+  const double rh = r0.hi, rl = r0.lo - fk * ln2_256_cut[2];
+  const double r2 = rh * rh;
+  const double qp = 0.5 + rh * (1.0 / 6.0 + rh * (1.0 / 24.0 + rh * (1.0 / 120.0 + rh * (1.0 / 720.0))));
+  const DD E = exp_piece(exp2_tab[j], rh, rl, r2 * qp);
+  scale = m - 1;
+  if (m >= 36) {
+    // 2^-2m e^-ax / E < 2^-72 left out: within 2^-67.3 E, bound 2^-63 E.
+    s = E;
+    err = E.hi * 0x1p-63;
+  } else {
+    // e^-ax = 2^-m 2^(-j/256) e^-r, the table's 2^((256-j)/256) halved (exactly); q
+    // at -rh. s = E -+ 2^-2m E' within 2^-67.3 (E + 2^-2m E'), the sum of the two
+    // exact after the scaling by a power of two; bound 2^-64 (E + 2^-2m E'), a
+    // margin of 10. (For sinh at x >= 2^-5 the two nearly cancel by at most 32.)
+    const DD Tm = j == 0 ? DD{1.0, 0.0} : DD{exp2_tab[256 - j].hi * 0.5, exp2_tab[256 - j].lo * 0.5};
+    const double qm = 0.5 - rh * (1.0 / 6.0 - rh * (1.0 / 24.0 - rh * (1.0 / 120.0 - rh * (1.0 / 720.0))));
+    const DD Em = exp_piece(Tm, -rh, -rl, r2 * qm);
+    const double w = pow2(-2 * m);
+    const double bh = cosine ? Em.hi * w : -(Em.hi * w), bl = cosine ? Em.lo * w : -(Em.lo * w);
+    const DD h = two_sum(E.hi, bh);
+    s = fast_two_sum(h.hi, h.lo + (E.lo + bl));
+    err = (E.hi + Em.hi * w) * 0x1p-64;
+  }
+  return rounds_alike(s, err, s.hi);
+}
+
 // sinh |x| or cosh x for 2^-27 <= |x| < 711; the caller has taken out the cases
 // decided without arithmetic.
 double hyperbolic(double ax, bool cosine) {
@@ -124,6 +263,8 @@ double hyperbolic(double ax, bool cosine) {
   DD s;
   double err;
   int scale = 0;
+  if (hyperbolic_first(ax, cosine, s, err, scale)) return scaled_result(s.hi, scale, name);
+  scale = 0;
   if (!cosine && ax < 0x1p-5) {
     // sinh x = x + x v (1/6 + v (1/120 + v q)), q = 1/7! + v/9! + v^2/11! + v^3/13!,
     // v = x^2 < 2^-10 exactly as a double-double. Truncation below 2^-110 |x|; q is
@@ -174,11 +315,7 @@ double hyperbolic(double ax, bool cosine) {
     if (w.e + 52 >= 1024) math_error(name, MathKind::overflow);
     return std::ldexp(w.m, w.e);
   }
-  // v * 2^scale, 1 <= v < 4 or (small x) 2^-5 < v: beyond DBL_MAX exactly when its
-  // exponent reaches 1024, and exact otherwise.
-  if (exponent_of(v) + scale >= 1024) math_error(name, MathKind::overflow);
-  if (scale > 1023) return (v * 4.0) * pow2(scale - 2);
-  return scale == 0 ? v : v * pow2(scale);
+  return scaled_result(v, scale, name);
 }
 
 }  // namespace
