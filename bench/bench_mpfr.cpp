@@ -15,16 +15,7 @@
 namespace {
 
 using mpfr_ref::Fn;
-
-double call(Fn f, double x) {
-  switch (f) {
-    case Fn::sin: return rt::m_sin(x);
-    case Fn::sinh: return rt::m_sinh(x);
-    case Fn::cosh: return rt::m_cosh(x);
-    case Fn::acos: return rt::m_acos(x);
-  }
-  return 0.0;
-}
+using mpfr_ref::call;
 
 struct Domain {
   const char* label;

@@ -7,9 +7,22 @@
 #include <cstdint>
 #include <cstring>
 
+#include "runtime/elementary.h"
+
 namespace mpfr_ref {
 
 enum class Fn { sin, sinh, cosh, acos };
+
+// The program's own routine for f.
+inline double call(Fn f, double x) {
+  switch (f) {
+    case Fn::sin: return rt::m_sin(x);
+    case Fn::sinh: return rt::m_sinh(x);
+    case Fn::cosh: return rt::m_cosh(x);
+    case Fn::acos: return rt::m_acos(x);
+  }
+  return 0.0;
+}
 
 // f(x) rounded to a double by `rnd`; beyond the double range +-inf (MPFR's own
 // exponent range is far wider, so the 53-bit result is the double's).

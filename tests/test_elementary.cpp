@@ -20,18 +20,9 @@
 namespace {
 
 using mpfr_ref::Fn;
+using mpfr_ref::call;
 
 constexpr int random_count = 100000;
-
-double call(Fn f, double x) {
-  switch (f) {
-    case Fn::sin: return rt::m_sin(x);
-    case Fn::sinh: return rt::m_sinh(x);
-    case Fn::cosh: return rt::m_cosh(x);
-    case Fn::acos: return rt::m_acos(x);
-  }
-  return 0.0;
-}
 
 const char* name(Fn f) {
   switch (f) {
