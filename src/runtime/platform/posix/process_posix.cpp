@@ -145,7 +145,7 @@ void prepare_process_environment() {
   std::string path(exe, static_cast<std::size_t>(n));
   std::string::size_type slash = path.rfind('/');
   if (slash == std::string::npos) return;
-  std::string helper_dir = path.substr(0, slash) + "/../libexec/calor2d";
+  std::string helper_dir = path.substr(0, slash) + "/" CALOR2D_HELPER_FROM_BIN;
   struct stat st;
   if (::stat((helper_dir + "/notepad").c_str(), &st) != 0) return;
   std::string search = get_env("PATH");
