@@ -6,6 +6,7 @@
 #include "runtime/command.h"
 #include "runtime/errors.h"
 #include "runtime/format_output.h"
+#include "runtime/invariant.h"
 #include "runtime/list_input.h"
 #include "runtime/platform/platform.h"
 #include "runtime/units.h"
@@ -132,10 +133,11 @@ void read_case() {
 
 void read_values() {
   rt::open_unit(1, case_name, 17);
-  if (const rt::unit_record* u = rt::find_unit(1)) {
-    case_id_known = u->has_id;
-    case_id = u->id;
-  }
+  // A failed open ends the run, so unit 1 is connected from here on.
+  const rt::unit_record* u = rt::find_unit(1);
+  CALOR2D_ASSERT(u != nullptr);
+  case_id_known = u->has_id;
+  case_id = u->id;
   rt::list_read_begin(1); rt::list_read_char(out_name, out_name_len); rt::list_read_end();
   rt::list_read_begin(1); rt::list_read_real8(&Lx); rt::list_read_end();
   rt::list_read_begin(1); rt::list_read_real8(&Ly); rt::list_read_end();
@@ -151,9 +153,9 @@ void read_values() {
 void write_report() {
   rt::open_unit(1, out_name, out_name_len);
   // Opening cuts nothing; only the first write would. So the case file is still whole here.
-  if (const rt::unit_record* u = rt::find_unit(1); case_id_known && u->has_id && u->id == case_id) {
-    refuse_case_overwrite(u->name);
-  }
+  const rt::unit_record* u = rt::find_unit(1);
+  CALOR2D_ASSERT(u != nullptr);
+  if (case_id_known && u->has_id && u->id == case_id) refuse_case_overwrite(u->name);
 
   rt::write_begin(1, F1);
   rt::write_real8(Lx);
@@ -208,7 +210,9 @@ void write_report() {
   rt::write_real8(tcpu);
   rt::write_end();
 
-  std::string shown = rt::find_unit(1)->name;
+  u = rt::find_unit(1);
+  CALOR2D_ASSERT(u != nullptr);
+  std::string shown = u->name;
   rt::close_unit(1);
 
   // The name goes to the interpreter as one word, so nothing in it runs as a command.
