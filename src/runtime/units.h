@@ -26,7 +26,7 @@ inline constexpr int device_buffer_size = 132;
 inline constexpr int unit_slots = 61;
 inline constexpr int max_name_len = 259;
 
-enum class Kind : std::int8_t { internal = 0, device = 1, formatted = 3 };
+enum class Kind : std::int8_t { device, formatted };
 enum class Action : std::int8_t { read_write, read, write };
 
 struct unit_record {
@@ -45,7 +45,6 @@ struct unit_record {
   std::int64_t file_offset = 0;  // file position just past the buffer's bytes
   bool write_mode = false;
   bool dirty = false;
-  bool scratch = false;
   bool eof = false;
   bool partial = false;   // the last refill ended inside a record
   // Full buffers not yet written, bytes [0, gathered); they come before the
@@ -56,8 +55,6 @@ struct unit_record {
   // 1 while a system write is under way, 2 while a full buffer is handed over.
   volatile std::sig_atomic_t flushing = 0;
   Action action = Action::read_write;
-  bool keep = true;  // close disposition
-  int last_error = 0;
 };
 
 // Connects `unit` to the file `name` (count `len`; leading and trailing blanks
