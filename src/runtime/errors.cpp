@@ -6,6 +6,7 @@
 #include <cstring>
 #include <new>
 
+#include "runtime/fpe.h"
 #include "runtime/platform/platform.h"
 #include "runtime/units.h"
 
@@ -197,7 +198,7 @@ void start_run(int argc, char** argv) {
   set_arguments(argc, argv);
   plat::prepare_process_environment();
   std::set_new_handler(out_of_memory);
-  plat::enable_fp_traps();
+  enable_fp_traps();
   plat::catch_interruptions(on_interruption);
 }
 

@@ -156,9 +156,14 @@ std::uint64_t clock_ticks();
 
 // ---- Floating point -------------------------------------------------------------
 
+// The kind of a trapped floating-point fault.
+enum class FpFault : std::uint8_t { invalid, denormal, divide_by_zero, overflow, underflow, inexact };
+// Receives a trapped fault in signal or exception-handler context; it must end the
+// process (the faulting instruction would run again), or the process aborts.
+using FpFaultHandler = void (*)(FpFault fault);
 // Enables the invalid, divide-by-zero and overflow traps for the process and routes
-// a trapped fault to rt::fp_error.
-void enable_fp_traps();
+// a trapped fault to `handler`.
+void enable_fp_traps(FpFaultHandler handler);
 // Saves the environment and masks every trap; restore() puts it back. Returns, in
 // `raised`, the IEEE flags set in between (FE_* bits of <cfenv>).
 struct FpMasked {
