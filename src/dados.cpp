@@ -9,6 +9,7 @@
 #include "runtime/invariant.h"
 #include "runtime/list_input.h"
 #include "runtime/platform/platform.h"
+#include "runtime/run.h"
 #include "runtime/units.h"
 #include "listagem.h"
 #include "variaveis.h"

@@ -302,6 +302,10 @@ void write_whole_records(unit_record& u) {
   if (end >= 0 && end < at) plat::truncate_file(f, end, err);
 }
 
+// Linked in with the units: every report then closes them first (errors.h).
+[[maybe_unused]] const bool on_exit_registered =
+    (set_units_on_exit({close_all_units, flush_all_units_signal_safe, write_whole_records_signal_safe}), true);
+
 }  // namespace
 
 void set_arguments(int argc, char** argv) {
