@@ -314,6 +314,10 @@ void set_arguments(int argc, char** argv) {
   next_argument = 1;
 }
 
+FileIdentity identity(const unit_record& u) { return {u.has_id, u.id}; }
+
+bool same_file(const std::string& a, const std::string& b) { return plat::same_file(a, b); }
+
 std::string unit_file_name(const char* name, int len) {
   return trimmed(name, len < 0 ? 0 : static_cast<std::size_t>(len), max_name_len);
 }

@@ -64,6 +64,17 @@ struct unit_record {
 int open_unit(int unit, const char* name, int len);
 // The name open_unit would use for `name` (count `len`), before the blank-name rule.
 std::string unit_file_name(const char* name, int len);
+// Which file a unit is connected to, kept to tell whether a later unit lands on
+// the same file however it was named.
+struct FileIdentity {
+  bool known = false;  // false where the system gives no identity
+  plat::FileId id;
+  bool same_file(const FileIdentity& other) const { return known && other.known && id == other.id; }
+};
+FileIdentity identity(const unit_record& u);
+// Whether two names designate one existing file.
+bool same_file(const std::string& a, const std::string& b);
+
 // Disconnects `unit`, writing pending bytes; not connected is no error.
 void close_unit(int unit);
 // The connected unit, or nullptr.

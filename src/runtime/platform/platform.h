@@ -100,10 +100,13 @@ bool read_console_line(std::string& line, std::size_t max_len);
 // and waits without limit. Returns the child's status, or -1 with `err` set to
 // 2 (not found), 8 (bad executable format) or 12 (any other reason).
 int run_command(const std::string& interpreter, std::string_view command, int& err);
-// `arg` as one word for the interpreter, nothing in it interpreted, and not taken
-// for an option by the program that gets it. Returns false when the platform
-// cannot quote it safely (the caller then runs nothing).
+// `arg` as one word for the interpreter, nothing in it interpreted. Returns false
+// when the platform cannot quote it safely (the caller then runs nothing).
 bool quote_argument(std::string_view arg, std::string& out);
+// What goes before a relative file name that starts like an option ('-' or '+')
+// so that the program that gets it takes it for a name: "./" on POSIX systems;
+// nothing on Windows, whose programs take options after '/'.
+std::string option_guard();
 // Whether the interpreter can find a program called `name` (on POSIX systems an
 // executable file of that name in a folder of PATH).
 bool program_findable(const char* name);

@@ -56,11 +56,6 @@ bool quote_argument(std::string_view arg, std::string& out) {
   // literal for an overlapping copy (-Wrestrict) and the release build stops.
   static constexpr std::string_view closed_quote = "'\\''";
   out.assign(1, '\'');
-  // A name that starts like an option stays a name for whatever editor gets it.
-  if (!arg.empty() && (arg.front() == '-' || arg.front() == '+')) {
-    out.push_back('.');
-    out.push_back('/');
-  }
   for (char c : arg) {
     if (c == '\'') {
       out.append(closed_quote.begin(), closed_quote.end());
@@ -121,6 +116,8 @@ bool program_findable(const char* name) {
     start = end + 1;
   }
 }
+
+std::string option_guard() { return "./"; }
 
 const char* default_interpreter() { return "/bin/sh"; }
 
