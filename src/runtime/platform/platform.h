@@ -8,6 +8,10 @@
 #include <string>
 #include <string_view>
 
+// The platform's own type for a saved floating-point environment, from the
+// folder of the platform being built (posix/ or windows/).
+#include "fp_saved.h"
+
 namespace rt::plat {
 
 // ---- Files -------------------------------------------------------------------
@@ -176,7 +180,7 @@ struct FpMasked {
   FpMasked& operator=(const FpMasked&) = delete;
   int raised() const;
  private:
-  alignas(16) unsigned char saved_[64];
+  FpSaved saved_;
 };
 
 }  // namespace rt::plat

@@ -47,14 +47,11 @@ void enable_fp_traps(FpFaultHandler handler) {
   ::feenableexcept(FE_INVALID | FE_DIVBYZERO | FE_OVERFLOW);
 }
 
-static_assert(sizeof(fenv_t) <= 64, "FpMasked keeps the environment in 64 bytes");
-
 FpMasked::FpMasked() {
-  auto* env = reinterpret_cast<fenv_t*>(saved_);
-  ::feholdexcept(env);  // saves, clears the flags and masks every trap
+  ::feholdexcept(&saved_);  // saves, clears the flags and masks every trap
 }
 
-FpMasked::~FpMasked() { ::fesetenv(reinterpret_cast<fenv_t*>(saved_)); }
+FpMasked::~FpMasked() { ::fesetenv(&saved_); }
 
 int FpMasked::raised() const { return ::fetestexcept(FE_ALL_EXCEPT); }
 

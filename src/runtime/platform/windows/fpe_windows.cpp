@@ -86,15 +86,10 @@ void enable_fp_traps(FpFaultHandler handler) {
   _controlfp_s(&current, masked_kinds, _MCW_EM);
 }
 
-struct SavedControl {
-  unsigned int control;
-};
-static_assert(sizeof(SavedControl) <= 64, "FpMasked keeps the environment in 64 bytes");
-
 FpMasked::FpMasked() {
   unsigned int current = 0;
   _controlfp_s(&current, 0, 0);
-  reinterpret_cast<SavedControl*>(saved_)->control = current;
+  saved_.control = current;
   _clearfp();
   _controlfp_s(&current, _MCW_EM, _MCW_EM);
 }
@@ -102,7 +97,7 @@ FpMasked::FpMasked() {
 FpMasked::~FpMasked() {
   _clearfp();
   unsigned int current;
-  _controlfp_s(&current, reinterpret_cast<SavedControl*>(saved_)->control, _MCW_EM);
+  _controlfp_s(&current, saved_.control, _MCW_EM);
 }
 
 int FpMasked::raised() const { return fe_bits(_statusfp()); }
