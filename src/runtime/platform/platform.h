@@ -1,5 +1,5 @@
 // The thin operating-system seam of the run-time. One implementation file per
-// service and operating system lives beside this header (posix/, windows/); the
+// service and operating system lives beside this header (linux/, windows/); the
 // run-time's logic above it holds no conditional compilation.
 #pragma once
 
@@ -9,7 +9,7 @@
 #include <string_view>
 
 // The platform's own type for a saved floating-point environment, from the
-// folder of the platform being built (posix/ or windows/).
+// folder of the platform being built (linux/ or windows/).
 #include "fp_saved.h"
 
 namespace rt::plat {

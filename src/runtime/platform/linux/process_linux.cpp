@@ -1,4 +1,4 @@
-// Child processes and the process environment on POSIX.
+// Child processes and the process environment on Linux (POSIX spawn, /proc/self/exe).
 #include <limits.h>
 #include <sched.h>
 #include <signal.h>

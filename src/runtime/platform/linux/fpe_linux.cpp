@@ -1,4 +1,4 @@
-// Floating-point traps on POSIX: SIGFPE with the fault's kind in si_code.
+// Floating-point traps on Linux (glibc's feenableexcept): SIGFPE with the fault's kind in si_code.
 #include <fenv.h>
 #include <signal.h>
 
