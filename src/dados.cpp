@@ -6,8 +6,9 @@
 #include "runtime/command.h"
 #include "runtime/errors.h"
 #include "runtime/format_output.h"
+#include "runtime/invariant.h"
 #include "runtime/list_input.h"
-#include "runtime/platform/platform.h"
+#include "runtime/run.h"
 #include "runtime/units.h"
 #include "listagem.h"
 #include "variaveis.h"
@@ -21,8 +22,7 @@ namespace {
 constexpr char case_name[] = "entrada_geral.ent";
 
 // The case file as it was read, so a report that lands on it is caught however it was named.
-rt::plat::FileId case_id;
-bool case_id_known = false;
+rt::FileIdentity case_file;
 
 // The report's formats, as the formatter walks them. Texts are Windows-1252.
 constexpr char F1[] =
@@ -95,7 +95,7 @@ void check_case() {
   // Writing the report over the case file would destroy the user's input. A blank
   // name is only known when the report is opened; write_report checks it there.
   std::string name = rt::unit_file_name(out_name, out_name_len);
-  if (!name.empty() && rt::plat::same_file(name, case_name)) refuse_case_overwrite(name);
+  if (!name.empty() && rt::same_file(name, case_name)) refuse_case_overwrite(name);
 }
 
 void history_line(std::int64_t k) {
@@ -132,10 +132,10 @@ void read_case() {
 
 void read_values() {
   rt::open_unit(1, case_name, 17);
-  if (const rt::unit_record* u = rt::find_unit(1)) {
-    case_id_known = u->has_id;
-    case_id = u->id;
-  }
+  // A failed open ends the run, so unit 1 is connected from here on.
+  const rt::unit_record* u = rt::find_unit(1);
+  CALOR2D_ASSERT(u != nullptr);
+  case_file = rt::identity(*u);
   rt::list_read_begin(1); rt::list_read_char(out_name, out_name_len); rt::list_read_end();
   rt::list_read_begin(1); rt::list_read_real8(&Lx); rt::list_read_end();
   rt::list_read_begin(1); rt::list_read_real8(&Ly); rt::list_read_end();
@@ -151,9 +151,9 @@ void read_values() {
 void write_report() {
   rt::open_unit(1, out_name, out_name_len);
   // Opening cuts nothing; only the first write would. So the case file is still whole here.
-  if (const rt::unit_record* u = rt::find_unit(1); case_id_known && u->has_id && u->id == case_id) {
-    refuse_case_overwrite(u->name);
-  }
+  const rt::unit_record* u = rt::find_unit(1);
+  CALOR2D_ASSERT(u != nullptr);
+  if (rt::identity(*u).same_file(case_file)) refuse_case_overwrite(u->name);
 
   rt::write_begin(1, F1);
   rt::write_real8(Lx);
@@ -208,22 +208,14 @@ void write_report() {
   rt::write_real8(tcpu);
   rt::write_end();
 
-  std::string shown = rt::find_unit(1)->name;
+  u = rt::find_unit(1);
+  CALOR2D_ASSERT(u != nullptr);
+  std::string shown = u->name;
   rt::close_unit(1);
 
   // The name goes to the interpreter as one word, so nothing in it runs as a command.
-  std::string command = "notepad ";
-  std::string quoted;
-  bool plain = shown.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789._-/+,:@=") ==
-                   std::string::npos &&
-               shown.front() != '-' && shown.front() != '+';  // not an option to the editor
-  if (plain) {
-    command += shown;
-  } else if (rt::plat::quote_argument(shown, quoted)) {
-    command += quoted;
-  } else {
-    return;
-  }
+  std::string command;
+  if (!rt::editor_command(shown, command)) return;
   if (rt::findable("notepad")) sys_status = rt::system(command.data(), static_cast<int>(command.size()));
 }
 

@@ -9,6 +9,7 @@
 #include <system_error>
 #include <thread>
 
+#include "runtime/invariant.h"
 #include "runtime/number_edit.h"
 #include "runtime/platform/platform.h"
 #include "runtime/units.h"
@@ -146,7 +147,8 @@ bool write_all_nodes() {
   if (helper == Helper::never || records < 1) return false;
   if (helper == Helper::automatic && (records < large || rt::plat::usable_processors() < 2)) return false;
   rt::unit_record* u = rt::find_unit(1);
-  if (u == nullptr || !u->write_mode || !differences_quiet(records)) return false;
+  CALOR2D_ASSERT(u != nullptr);  // the report's unit, open while it is written
+  if (!u->write_mode || !differences_quiet(records)) return false;
   // Without memory for the ring the statements do the work, as they always could.
   // The ring outlives the listing, whose end joins the helper.
   const std::unique_ptr<char, void (*)(void*)> area(

@@ -1,6 +1,6 @@
 #include "ajuda.h"
 #include "principal.h"
-#include "runtime/errors.h"
+#include "runtime/run.h"
 
 int main(int argc, char** argv) {
   if (int status = ajuda::responder(argc, argv); status >= 0) return status;

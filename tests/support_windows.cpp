@@ -15,6 +15,7 @@
 #include <thread>
 
 #include "runtime/errors.h"
+#include "runtime/run.h"
 #include "support.h"
 
 namespace testsupport {

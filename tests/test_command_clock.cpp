@@ -121,6 +121,33 @@ TEST(Command, NonExecutableInterpreterReturnsMinusOneWithError8) {
   unsetenv("COMSPEC");
 }
 
+// A name of plain characters that starts like an option must still be guarded:
+// the end-to-end test's name also needs quoting, so it would not notice.
+TEST(Command, EditorCommandQuotesWhatNeedsItAndGuardsOptionLikeNames) {
+  const bool win = testsupport::windows();
+  const struct {
+    std::string file;
+    bool built;
+    std::string command;
+  } cases[] = {
+      {"saida.txt", true, "notepad saida.txt"},
+      {"-r.txt", true, win ? "notepad \"-r.txt\"" : "notepad './-r.txt'"},
+      {"+5", true, win ? "notepad \"+5\"" : "notepad './+5'"},
+      {"a-b+c.txt", true, "notepad a-b+c.txt"},
+      {"a b", true, win ? "notepad \"a b\"" : "notepad 'a b'"},
+      {"it's", true, win ? "notepad \"it's\"" : "notepad 'it'\\''s'"},
+      {"50%.txt", !win, "notepad '50%.txt'"},
+  };
+  for (const auto& c : cases) {
+    std::string command;
+    const bool built = rt::editor_command(c.file, command);
+    EXPECT_EQ(built, c.built) << c.file;
+    if (built && c.built) {
+      EXPECT_EQ(command, c.command) << c.file;
+    }
+  }
+}
+
 TEST(Clock, HalvesArithmeticGivesTheTickDifference) {
   const unsigned long long t0 = 0x00000001FFFFD8F0ull;  // low half about to wrap
   EXPECT_EQ(rt::elapsed_seconds(t0, t0), 0.0);

@@ -12,6 +12,7 @@
 #include "coeficientes.h"
 #include "processamento.h"
 #include "runtime/fpe.h"
+#include "runtime/platform/platform.h"
 #include "solvers/solvers.h"
 #include "support.h"
 #include "variaveis.h"
@@ -417,6 +418,29 @@ std::string literal(const std::string& text) {
 
 std::string math_report(const std::string& code, const std::string& message) {
   return literal("\r\nrun-time error " + code + ": MATH\r\n- " + message + "\r\n");
+}
+
+// The seam hands each trapped kind to the handler the run-time installs; a kind
+// mixed up there shows only as a wrong number in a report no other test asks for.
+TEST(FpTrapSeam, EachTrappedKindReachesTheInstalledHandler) {
+  using rt::plat::FpFault;
+  const struct {
+    double (*op)(double);
+    FpFault kind;
+  } cases[] = {
+      {[](double z) { return z / z; }, FpFault::invalid},
+      {[](double z) { return 1.0 / z; }, FpFault::divide_by_zero},
+      {[](double z) { return 1e308 * (z + 10.0); }, FpFault::overflow},
+  };
+  for (const auto& c : cases) {
+    testsupport::RunResult r = testsupport::run_forked([&] {
+      rt::plat::enable_fp_traps([](FpFault k) { rt::plat::exit_now(40 + static_cast<int>(k)); });
+      volatile double zero = 0.0;
+      volatile double v = c.op(zero);
+      (void)v;
+    });
+    EXPECT_EQ(r.status, 40 + static_cast<int>(c.kind)) << static_cast<int>(c.kind);
+  }
 }
 
 TEST(FloatingPointFaultDeathTest, NoInteriorNodeTrapsInvalidAtFirstStoppingTest) {

@@ -10,6 +10,7 @@
 
 #include <string>
 
+#include "runtime/invariant.h"
 #include "runtime/list_input.h"
 #include "runtime/units.h"
 #include "support.h"
@@ -277,4 +278,14 @@ TEST(Units, DeviceNamesGoToDevicesUnlessTheExtensionMakesThemFiles) {
   EXPECT_EQ(r.err, "to stderr\r\n");
   EXPECT_EQ(testsupport::file_exists(dir.file("nul.txt")), !testsupport::windows());
   EXPECT_EQ(read_file(dir.file("err.txt")), "a file\r\n");
+}
+
+// The invariants guard the unit lookups; a check compiled away with -DNDEBUG
+// (every optimised build) would let them dereference null unnoticed.
+TEST(InvariantDeathTest, FailedCheckNamesThePlaceAndAbortsInEveryBuild) {
+  int evaluated = 0;
+  CALOR2D_ASSERT(++evaluated == 1);
+  EXPECT_EQ(evaluated, 1);
+  EXPECT_DEATH(CALOR2D_ASSERT(rt::find_unit(-5) != nullptr),
+               "calor2d: internal error at .*test_units\\.cpp:.+: rt::find_unit\\(-5\\) != nullptr");
 }

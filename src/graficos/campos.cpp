@@ -6,6 +6,8 @@
 #include <cstring>
 #include <limits>
 
+#include "runtime/invariant.h"
+
 namespace graficos {
 
 namespace {
@@ -50,6 +52,7 @@ bool ler_especial(std::string_view campo, double& v) {
 // strtod on a NUL-terminated copy; `texto` is short and already checked.
 double converter(std::string_view texto) {
   char buf[48];
+  CALOR2D_ASSERT(texto.size() < sizeof buf);
   std::memcpy(buf, texto.data(), texto.size());
   buf[texto.size()] = '\0';
   double d = std::strtod(buf, nullptr);

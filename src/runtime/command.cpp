@@ -30,6 +30,22 @@ int system(const char* command, int len) {
   return status;
 }
 
+bool editor_command(const std::string& file, std::string& command) {
+  command = "notepad ";
+  const bool option_like = !file.empty() && (file.front() == '-' || file.front() == '+');
+  const bool plain =
+      file.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789._-/+,:@=") ==
+      std::string::npos;
+  if (plain && !option_like) {
+    command += file;
+    return true;
+  }
+  std::string quoted;
+  if (!plat::quote_argument(option_like ? plat::option_guard() + file : file, quoted)) return false;
+  command += quoted;
+  return true;
+}
+
 bool findable(const char* name) { return plat::program_findable(name); }
 
 }  // namespace rt

@@ -1,6 +1,8 @@
 // Command execution: runs one command through the command interpreter and waits.
 #pragma once
 
+#include <string>
+
 namespace rt {
 
 // Runs the first `len` characters of `command` (trailing blanks dropped) as
@@ -12,6 +14,12 @@ namespace rt {
 //   COMSPEC is longer than 260 characters                -> 2
 //   the start failed: not found 2, bad format 8, other  12
 int system(const char* command, int len);
+
+// The command that opens `file` in the editor: "notepad " and the name as one
+// word, nothing in it run by the interpreter nor taken for an option by the
+// editor. False when the platform cannot quote the name safely; nothing is then
+// to be run.
+bool editor_command(const std::string& file, std::string& command);
 
 // Whether the interpreter would find the program `name`: a command for a program
 // that is nowhere to be found is better not run, since the interpreter would only

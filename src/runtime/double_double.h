@@ -7,6 +7,8 @@
 // result of the operation on the operands as given.
 #pragma once
 
+#include "runtime/fp_model.h"
+
 namespace rt {
 
 struct DD {

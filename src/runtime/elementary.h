@@ -18,6 +18,8 @@
 //                                   cosh has the same last finite argument)
 #pragma once
 
+#include "runtime/fp_model.h"
+
 namespace rt {
 
 double m_sin(double x);

@@ -4,10 +4,8 @@
 #include <chrono>
 #include <thread>
 #include <cstring>
-#include <new>
 
 #include "runtime/platform/platform.h"
-#include "runtime/units.h"
 
 namespace rt {
 
@@ -99,12 +97,13 @@ const char* statement_text(Statement st) {
 std::atomic<int> reporting{0};
 static_assert(std::atomic<int>::is_always_lock_free, "used from a signal handler");
 ErrorHook error_hook = nullptr;
+constinit UnitsOnExit units_on_exit;
 
 [[noreturn]] void report_and_exit(const Text& t, char letter, int number, bool signal_context) {
   if (signal_context) {
-    flush_all_units_signal_safe();
+    if (units_on_exit.flush_signal_safe != nullptr) units_on_exit.flush_signal_safe();
   } else {
-    close_all_units(false);
+    if (units_on_exit.close_all != nullptr) units_on_exit.close_all(false);
   }
   if (error_hook != nullptr && !signal_context) {
     reporting.store(0);
@@ -122,13 +121,13 @@ bool first_report() {
   return false;
 }
 
-void out_of_memory() { general_error(Erro::no_memory); }
+}  // namespace
 
 // In signal context. A report already under way may be stuck on a stalled
 // pipe: the interruption then ends the run at once.
-void on_interruption(const char* signal_name) {
+void interruption_error(const char* signal_name) {
   if (reporting.exchange(1) != 0) plat::end_interrupted();
-  write_whole_records_signal_safe();
+  if (units_on_exit.whole_records_signal_safe != nullptr) units_on_exit.whole_records_signal_safe();
   const Entry& en = catalogue[static_cast<int>(Erro::interrupted)];
   Text t;
   t.add("\r\nrun-time error ");
@@ -141,7 +140,7 @@ void on_interruption(const char* signal_name) {
   plat::end_interrupted();
 }
 
-}  // namespace
+void set_units_on_exit(const UnitsOnExit& units) { units_on_exit = units; }
 
 char erro_letter(Erro e) { return catalogue[static_cast<int>(e)].letter; }
 int erro_number(Erro e) { return catalogue[static_cast<int>(e)].number; }
@@ -192,22 +191,8 @@ void math_error(const char* routine, MathKind kind) {
   report_and_exit(t, 'M', 6200 + static_cast<int>(kind), false);
 }
 
-void start_run(int argc, char** argv) {
-  plat::ensure_standard_streams();
-  set_arguments(argc, argv);
-  plat::prepare_process_environment();
-  std::set_new_handler(out_of_memory);
-  plat::enable_fp_traps();
-  plat::catch_interruptions(on_interruption);
-}
-
 void set_error_hook(ErrorHook hook) { error_hook = hook; }
 
 void write_stderr(std::string_view text) { plat::write_raw(plat::std_error(), text.data(), text.size()); }
-
-void terminate_run(int status) {
-  close_all_units(true);
-  plat::exit_now(status);
-}
 
 }  // namespace rt

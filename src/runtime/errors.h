@@ -84,11 +84,6 @@ std::string_view erro_message(Erro e);
 enum class MathKind : std::uint8_t { domain = 1, sing, overflow, underflow, tloss, ploss };
 [[noreturn]] void math_error(const char* routine, MathKind kind);
 
-// Prepares the process before the main program: standard streams, the
-// floating-point environment, the command-line arguments, the editor stand-in,
-// and a handler for failed allocations.
-void start_run(int argc, char** argv);
-
 // Writes text to standard error as it stands.
 void write_stderr(std::string_view text);
 
@@ -98,8 +93,18 @@ void write_stderr(std::string_view text);
 using ErrorHook = void (*)(char letter, int number, std::string_view report);
 void set_error_hook(ErrorHook hook);
 
-// Exit processing: closes every connected unit (pending bytes written) and ends the
-// process with `status`. A failed flush on the way out of a normal run is reported.
-[[noreturn]] void terminate_run(int status);
+// A SIGTERM, SIGINT or SIGHUP: ends the run with F6800 naming the signal, after
+// the units' whole records (signal context; the handler run/start_run installs).
+[[noreturn]] void interruption_error(const char* signal_name);
+
+// What a report does to the connected units before it is written. The units
+// register their exit processing here when they are linked in, so the report
+// knows nothing of them and a run without units has nothing to close.
+struct UnitsOnExit {
+  void (*close_all)(bool report_failures) = nullptr;  // outside signal context
+  void (*flush_signal_safe)() = nullptr;               // after a trapped fault
+  void (*whole_records_signal_safe)() = nullptr;       // after an interruption
+};
+void set_units_on_exit(const UnitsOnExit& units);
 
 }  // namespace rt

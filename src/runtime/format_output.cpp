@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "runtime/errors.h"
+#include "runtime/invariant.h"
 #include "runtime/number_edit.h"
 #include "runtime/units.h"
 
@@ -369,7 +370,8 @@ Token walk() {
       case Tok::tab: tab_to(t.r); break;
       case Tok::scale: st.scale = t.r; break;
       case Tok::edit_e: case Tok::edit_f: case Tok::edit_i: return t;
-      default: break;  // comma; the text was checked by well_formed
+      case Tok::comma: break;
+      case Tok::bad: CALOR2D_ASSERT(false && "the text was checked by well_formed"); break;
     }
     st.pos = t.next;
   }
@@ -403,7 +405,7 @@ const Op& run() {
       case Tok::tab: tab_to(t.r); break;
       case Tok::scale: st.scale = t.r; break;
       case Tok::edit_e: case Tok::edit_f: case Tok::edit_i: return t;
-      default: break;
+      case Tok::comma: case Tok::bad: CALOR2D_ASSERT(false && "compile() keeps neither"); break;
     }
     ++st.op;
   }

@@ -180,7 +180,6 @@ void open_stream_for(unit_record& u, Statement st) {
   plat::OsError err = plat::OsError::none;
   u.handle = plat::open_stream(u.name, reading ? plat::Access::read : plat::Access::write, err);
   if (!u.handle.is_open()) {
-    u.last_error = erro_number(open_error(err));
     io_error(open_error(err), Statement::open, u.name);
   }
   u.action = reading ? Action::read : Action::write;
@@ -191,7 +190,6 @@ void fill_buffer(unit_record& u) {
   plat::File from = u.console ? plat::std_input() : u.handle;
   long n = plat::read_file(from, u.buffer, static_cast<std::size_t>(u.capacity), err);
   if (n < 0) {
-    u.last_error = 6500;
     io_error(Erro::read_failed, Statement::read, u.name);
   }
   if (n == 0 && u.partial) {
@@ -204,7 +202,6 @@ void fill_buffer(unit_record& u) {
   }
   if (n == 0) {
     u.eof = true;
-    u.last_error = 6501;
     io_error(Erro::end_of_file, Statement::read, u.name);
   }
   u.file_offset += n;
@@ -305,6 +302,10 @@ void write_whole_records(unit_record& u) {
   if (end >= 0 && end < at) plat::truncate_file(f, end, err);
 }
 
+// Linked in with the units: every report then closes them first (errors.h).
+[[maybe_unused]] const bool on_exit_registered =
+    (set_units_on_exit({close_all_units, flush_all_units_signal_safe, write_whole_records_signal_safe}), true);
+
 }  // namespace
 
 void set_arguments(int argc, char** argv) {
@@ -312,6 +313,10 @@ void set_arguments(int argc, char** argv) {
   arg_values = argv;
   next_argument = 1;
 }
+
+FileIdentity identity(const unit_record& u) { return {u.has_id, u.id}; }
+
+bool same_file(const std::string& a, const std::string& b) { return plat::same_file(a, b); }
 
 std::string unit_file_name(const char* name, int len) {
   return trimmed(name, len < 0 ? 0 : static_cast<std::size_t>(len), max_name_len);
@@ -382,7 +387,6 @@ void enter_write_mode(unit_record& u) {
     std::int64_t logical = u.file_offset - (u.last + 1) + u.position;
     plat::OsError err;
     if (!plat::truncate_file(u.handle, logical, err)) {
-      u.last_error = erro_number(write_error(err));
       io_error(write_error(err), Statement::write, u.name);
     }
     u.file_offset = logical;
@@ -394,10 +398,8 @@ void enter_write_mode(unit_record& u) {
 
 namespace {
 
-Erro failed_write(unit_record& u, plat::OsError err) {
-  Erro e = write_error(err == plat::OsError::none ? plat::OsError::disk_full : err);
-  u.last_error = erro_number(e);
-  return e;
+Erro failed_write(plat::OsError err) {
+  return write_error(err == plat::OsError::none ? plat::OsError::disk_full : err);
 }
 
 // The gathered full buffers in one system write. They filled during write
@@ -415,7 +417,7 @@ void write_gathered(unit_record& u) {
       u.gathered -= static_cast<std::int32_t>(written);
       u.file_offset += written;
     }
-    const Erro e = failed_write(u, err);
+    const Erro e = failed_write(err);
     u.flushing = 0;
     io_error(e, Statement::write, u.name);
   }
@@ -485,7 +487,7 @@ void flush_buffer(unit_record& u, Statement st) {
       u.file_offset += written;
     }
     // Nothing of a failed write passes silently: a truncated report never ends a run with status 0.
-    const Erro e = failed_write(u, err);
+    const Erro e = failed_write(err);
     u.flushing = 0;
     io_error(e, st, u.name);
   }

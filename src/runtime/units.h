@@ -26,7 +26,7 @@ inline constexpr int device_buffer_size = 132;
 inline constexpr int unit_slots = 61;
 inline constexpr int max_name_len = 259;
 
-enum class Kind : std::int8_t { internal = 0, device = 1, formatted = 3 };
+enum class Kind : std::int8_t { device, formatted };
 enum class Action : std::int8_t { read_write, read, write };
 
 struct unit_record {
@@ -45,7 +45,6 @@ struct unit_record {
   std::int64_t file_offset = 0;  // file position just past the buffer's bytes
   bool write_mode = false;
   bool dirty = false;
-  bool scratch = false;
   bool eof = false;
   bool partial = false;   // the last refill ended inside a record
   // Full buffers not yet written, bytes [0, gathered); they come before the
@@ -56,8 +55,6 @@ struct unit_record {
   // 1 while a system write is under way, 2 while a full buffer is handed over.
   volatile std::sig_atomic_t flushing = 0;
   Action action = Action::read_write;
-  bool keep = true;  // close disposition
-  int last_error = 0;
 };
 
 // Connects `unit` to the file `name` (count `len`; leading and trailing blanks
@@ -67,6 +64,17 @@ struct unit_record {
 int open_unit(int unit, const char* name, int len);
 // The name open_unit would use for `name` (count `len`), before the blank-name rule.
 std::string unit_file_name(const char* name, int len);
+// Which file a unit is connected to, kept to tell whether a later unit lands on
+// the same file however it was named.
+struct FileIdentity {
+  bool known = false;  // false where the system gives no identity
+  plat::FileId id;
+  bool same_file(const FileIdentity& other) const { return known && other.known && id == other.id; }
+};
+FileIdentity identity(const unit_record& u);
+// Whether two names designate one existing file.
+bool same_file(const std::string& a, const std::string& b);
+
 // Disconnects `unit`, writing pending bytes; not connected is no error.
 void close_unit(int unit);
 // The connected unit, or nullptr.

@@ -1,5 +1,5 @@
 // The thin operating-system seam of the run-time. One implementation file per
-// service and operating system lives beside this header (posix/, windows/); the
+// service and operating system lives beside this header (linux/, windows/); the
 // run-time's logic above it holds no conditional compilation.
 #pragma once
 
@@ -7,6 +7,10 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+
+// The platform's own type for a saved floating-point environment, from the
+// folder of the platform being built (linux/ or windows/).
+#include "fp_saved.h"
 
 namespace rt::plat {
 
@@ -100,10 +104,13 @@ bool read_console_line(std::string& line, std::size_t max_len);
 // and waits without limit. Returns the child's status, or -1 with `err` set to
 // 2 (not found), 8 (bad executable format) or 12 (any other reason).
 int run_command(const std::string& interpreter, std::string_view command, int& err);
-// `arg` as one word for the interpreter, nothing in it interpreted, and not taken
-// for an option by the program that gets it. Returns false when the platform
-// cannot quote it safely (the caller then runs nothing).
+// `arg` as one word for the interpreter, nothing in it interpreted. Returns false
+// when the platform cannot quote it safely (the caller then runs nothing).
 bool quote_argument(std::string_view arg, std::string& out);
+// What goes before a relative file name that starts like an option ('-' or '+')
+// so that the program that gets it takes it for a name: "./" on POSIX systems;
+// nothing on Windows, whose programs take options after '/'.
+std::string option_guard();
 // Whether the interpreter can find a program called `name` (on POSIX systems an
 // executable file of that name in a folder of PATH).
 bool program_findable(const char* name);
@@ -156,9 +163,14 @@ std::uint64_t clock_ticks();
 
 // ---- Floating point -------------------------------------------------------------
 
+// The kind of a trapped floating-point fault.
+enum class FpFault : std::uint8_t { invalid, denormal, divide_by_zero, overflow, underflow, inexact };
+// Receives a trapped fault in signal or exception-handler context; it must end the
+// process (the faulting instruction would run again), or the process aborts.
+using FpFaultHandler = void (*)(FpFault fault);
 // Enables the invalid, divide-by-zero and overflow traps for the process and routes
-// a trapped fault to rt::fp_error.
-void enable_fp_traps();
+// a trapped fault to `handler`.
+void enable_fp_traps(FpFaultHandler handler);
 // Saves the environment and masks every trap; restore() puts it back. Returns, in
 // `raised`, the IEEE flags set in between (FE_* bits of <cfenv>).
 struct FpMasked {
@@ -168,7 +180,7 @@ struct FpMasked {
   FpMasked& operator=(const FpMasked&) = delete;
   int raised() const;
  private:
-  alignas(16) unsigned char saved_[64];
+  FpSaved saved_;
 };
 
 }  // namespace rt::plat

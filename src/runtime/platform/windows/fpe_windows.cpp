@@ -5,8 +5,8 @@
 #include <float.h>
 
 #include <cfenv>
+#include <cstdlib>
 
-#include "runtime/errors.h"
 #include "runtime/platform/platform.h"
 
 namespace rt::plat {
@@ -15,18 +15,19 @@ namespace {
 
 // Traps wanted: invalid, divide by zero, overflow. A set bit masks.
 constexpr unsigned int masked_kinds = _EM_DENORMAL | _EM_UNDERFLOW | _EM_INEXACT;
+FpFaultHandler fault_handler = nullptr;
 
 // Windows reports a trap of the SSE unit as "multiple traps" and leaves the kind
 // to the status flags of MXCSR, as they stood at the faulting instruction.
-Erro from_mxcsr(DWORD mxcsr) {
+FpFault from_mxcsr(DWORD mxcsr) {
   DWORD pending = mxcsr & ~(mxcsr >> 7) & 0x3Fu;  // flags whose trap is enabled
-  if (pending & 0x01u) return Erro::fp_invalid;
-  if (pending & 0x04u) return Erro::fp_divide_by_zero;
-  if (pending & 0x08u) return Erro::fp_overflow;
-  if (pending & 0x10u) return Erro::fp_underflow;
-  if (pending & 0x02u) return Erro::fp_denormal;
-  if (pending & 0x20u) return Erro::fp_inexact;
-  return Erro::fp_invalid;
+  if (pending & 0x01u) return FpFault::invalid;
+  if (pending & 0x04u) return FpFault::divide_by_zero;
+  if (pending & 0x08u) return FpFault::overflow;
+  if (pending & 0x10u) return FpFault::underflow;
+  if (pending & 0x02u) return FpFault::denormal;
+  if (pending & 0x20u) return FpFault::inexact;
+  return FpFault::invalid;
 }
 
 DWORD faulting_mxcsr(const CONTEXT* ctx) {
@@ -43,21 +44,22 @@ DWORD faulting_mxcsr(const CONTEXT* ctx) {
 }
 
 LONG CALLBACK on_exception(EXCEPTION_POINTERS* info) {
-  Erro e;
+  FpFault k;
   switch (info->ExceptionRecord->ExceptionCode) {
-    case EXCEPTION_FLT_INVALID_OPERATION: case EXCEPTION_FLT_STACK_CHECK: e = Erro::fp_invalid; break;
-    case EXCEPTION_FLT_DIVIDE_BY_ZERO: e = Erro::fp_divide_by_zero; break;
-    case EXCEPTION_FLT_OVERFLOW: e = Erro::fp_overflow; break;
-    case EXCEPTION_FLT_UNDERFLOW: e = Erro::fp_underflow; break;
-    case EXCEPTION_FLT_DENORMAL_OPERAND: e = Erro::fp_denormal; break;
-    case EXCEPTION_FLT_INEXACT_RESULT: e = Erro::fp_inexact; break;
+    case EXCEPTION_FLT_INVALID_OPERATION: case EXCEPTION_FLT_STACK_CHECK: k = FpFault::invalid; break;
+    case EXCEPTION_FLT_DIVIDE_BY_ZERO: k = FpFault::divide_by_zero; break;
+    case EXCEPTION_FLT_OVERFLOW: k = FpFault::overflow; break;
+    case EXCEPTION_FLT_UNDERFLOW: k = FpFault::underflow; break;
+    case EXCEPTION_FLT_DENORMAL_OPERAND: k = FpFault::denormal; break;
+    case EXCEPTION_FLT_INEXACT_RESULT: k = FpFault::inexact; break;
     case STATUS_FLOAT_MULTIPLE_TRAPS: case STATUS_FLOAT_MULTIPLE_FAULTS:
-      e = from_mxcsr(faulting_mxcsr(info->ContextRecord));
+      k = from_mxcsr(faulting_mxcsr(info->ContextRecord));
       break;
     default:
       return EXCEPTION_CONTINUE_SEARCH;  // C++ exceptions and the like are not ours
   }
-  fp_error(e);
+  if (fault_handler != nullptr) fault_handler(k);
+  std::abort();
 }
 
 // The status word of _statusfp shares its bits with the masks (_SW_X == _EM_X).
@@ -76,22 +78,18 @@ int fe_bits(unsigned int status) {
 // The control word is the calling thread's: threads started later begin with every
 // trap masked, so a worker that must trap sets its own (the solver's helper keeps
 // its traps held and reports through the flags instead).
-void enable_fp_traps() {
+void enable_fp_traps(FpFaultHandler handler) {
+  fault_handler = handler;
   ::AddVectoredExceptionHandler(1, on_exception);
   _clearfp();  // a flag left set would fire at the next instruction of the x87 unit
   unsigned int current;
   _controlfp_s(&current, masked_kinds, _MCW_EM);
 }
 
-struct SavedControl {
-  unsigned int control;
-};
-static_assert(sizeof(SavedControl) <= 64, "FpMasked keeps the environment in 64 bytes");
-
 FpMasked::FpMasked() {
   unsigned int current = 0;
   _controlfp_s(&current, 0, 0);
-  reinterpret_cast<SavedControl*>(saved_)->control = current;
+  saved_.control = current;
   _clearfp();
   _controlfp_s(&current, _MCW_EM, _MCW_EM);
 }
@@ -99,7 +97,7 @@ FpMasked::FpMasked() {
 FpMasked::~FpMasked() {
   _clearfp();
   unsigned int current;
-  _controlfp_s(&current, reinterpret_cast<SavedControl*>(saved_)->control, _MCW_EM);
+  _controlfp_s(&current, saved_.control, _MCW_EM);
 }
 
 int FpMasked::raised() const { return fe_bits(_statusfp()); }

@@ -76,6 +76,8 @@ bool quote_argument(std::string_view arg, std::string& out) {
   return true;
 }
 
+std::string option_guard() { return {}; }
+
 // Notepad comes with Windows.
 bool program_findable(const char*) { return true; }
 

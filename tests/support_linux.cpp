@@ -15,6 +15,7 @@
 #include <stdexcept>
 
 #include "runtime/errors.h"
+#include "runtime/run.h"
 #include "support.h"
 
 extern char** environ;

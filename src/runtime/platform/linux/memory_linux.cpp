@@ -1,4 +1,4 @@
-// Memory on POSIX systems: physical memory, control-group limits, lazy zero pages.
+// Memory on Linux: physical memory, control-group limits, lazy zero pages.
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <unistd.h>

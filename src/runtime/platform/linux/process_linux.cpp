@@ -1,4 +1,4 @@
-// Child processes and the process environment on POSIX.
+// Child processes and the process environment on Linux (POSIX spawn, /proc/self/exe).
 #include <limits.h>
 #include <sched.h>
 #include <signal.h>
@@ -56,11 +56,6 @@ bool quote_argument(std::string_view arg, std::string& out) {
   // literal for an overlapping copy (-Wrestrict) and the release build stops.
   static constexpr std::string_view closed_quote = "'\\''";
   out.assign(1, '\'');
-  // A name that starts like an option stays a name for whatever editor gets it.
-  if (!arg.empty() && (arg.front() == '-' || arg.front() == '+')) {
-    out.push_back('.');
-    out.push_back('/');
-  }
   for (char c : arg) {
     if (c == '\'') {
       out.append(closed_quote.begin(), closed_quote.end());
@@ -122,6 +117,8 @@ bool program_findable(const char* name) {
   }
 }
 
+std::string option_guard() { return "./"; }
+
 const char* default_interpreter() { return "/bin/sh"; }
 
 std::string get_env(const char* name) {
@@ -145,7 +142,7 @@ void prepare_process_environment() {
   std::string path(exe, static_cast<std::size_t>(n));
   std::string::size_type slash = path.rfind('/');
   if (slash == std::string::npos) return;
-  std::string helper_dir = path.substr(0, slash) + "/../libexec/calor2d";
+  std::string helper_dir = path.substr(0, slash) + "/" CALOR2D_HELPER_FROM_BIN;
   struct stat st;
   if (::stat((helper_dir + "/notepad").c_str(), &st) != 0) return;
   std::string search = get_env("PATH");

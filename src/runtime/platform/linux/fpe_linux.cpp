@@ -1,10 +1,10 @@
-// Floating-point traps on POSIX: SIGFPE with the fault's kind in si_code.
+// Floating-point traps on Linux (glibc's feenableexcept): SIGFPE with the fault's kind in si_code.
 #include <fenv.h>
 #include <signal.h>
 
+#include <cstdlib>
 #include <cstring>
 
-#include "runtime/errors.h"
 #include "runtime/platform/platform.h"
 
 namespace rt::plat {
@@ -12,22 +12,25 @@ namespace rt::plat {
 namespace {
 
 alignas(16) char alt_stack[64 * 1024];
+FpFaultHandler fault_handler = nullptr;
 
 void on_sigfpe(int, siginfo_t* info, void*) {
-  Erro e = Erro::fp_invalid;
+  FpFault k = FpFault::invalid;  // FPE_FLTINV, and the codes no other kind fits
   switch (info ? info->si_code : 0) {
-    case FPE_FLTDIV: case FPE_INTDIV: e = Erro::fp_divide_by_zero; break;
-    case FPE_FLTOVF: case FPE_INTOVF: e = Erro::fp_overflow; break;
-    case FPE_FLTUND: e = Erro::fp_underflow; break;
-    case FPE_FLTRES: e = Erro::fp_inexact; break;
-    default: e = Erro::fp_invalid; break;
+    case FPE_FLTDIV: case FPE_INTDIV: k = FpFault::divide_by_zero; break;
+    case FPE_FLTOVF: case FPE_INTOVF: k = FpFault::overflow; break;
+    case FPE_FLTUND: k = FpFault::underflow; break;
+    case FPE_FLTRES: k = FpFault::inexact; break;
+    default: break;
   }
-  fp_error(e);
+  if (fault_handler != nullptr) fault_handler(k);
+  std::abort();
 }
 
 }  // namespace
 
-void enable_fp_traps() {
+void enable_fp_traps(FpFaultHandler handler) {
+  fault_handler = handler;
   stack_t ss{};
   ss.ss_sp = alt_stack;
   ss.ss_size = sizeof alt_stack;
@@ -44,14 +47,11 @@ void enable_fp_traps() {
   ::feenableexcept(FE_INVALID | FE_DIVBYZERO | FE_OVERFLOW);
 }
 
-static_assert(sizeof(fenv_t) <= 64, "FpMasked keeps the environment in 64 bytes");
-
 FpMasked::FpMasked() {
-  auto* env = reinterpret_cast<fenv_t*>(saved_);
-  ::feholdexcept(env);  // saves, clears the flags and masks every trap
+  ::feholdexcept(&saved_);  // saves, clears the flags and masks every trap
 }
 
-FpMasked::~FpMasked() { ::fesetenv(reinterpret_cast<fenv_t*>(saved_)); }
+FpMasked::~FpMasked() { ::fesetenv(&saved_); }
 
 int FpMasked::raised() const { return ::fetestexcept(FE_ALL_EXCEPT); }
 
