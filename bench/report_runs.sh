@@ -60,8 +60,8 @@ stats() {  # median, lowest, highest of the numbers on standard input
 }
 
 printf "baseline %s, %s pairs per case, folder %s\n\n" "$base_commit" "$pairs" "$work/run"
-for spec in "c 1001 1001" "401 401 401"; do
-  set -- $spec
+for run_case in "c 1001 1001" "401 401 401"; do
+  set -- $run_case
   id=$1 nx=$2 ny=$3
   ratios="" olds="" news="" mbs_old="" mbs_new="" dd1m="" dd1k=""
   i=0
