@@ -12,10 +12,8 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
-# Doubles in SSE registers, rounded to double after every operation as on every
-# other build; the x87 unit would keep 64-bit mantissas and change the digits.
-set(CMAKE_C_FLAGS_INIT "-msse2 -mfpmath=sse")
-set(CMAKE_CXX_FLAGS_INIT "-msse2 -mfpmath=sse")
+# Doubles in SSE registers: CMakeLists.txt adds -msse2 -mfpmath=sse for every
+# 32-bit x86 target, and runtime/fp_model.h stops a build without them.
 # One .exe that needs no DLL beside it (C++ run-time and threads linked in).
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
 
