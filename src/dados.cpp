@@ -38,6 +38,11 @@ constexpr void texto(Formato& f, std::string_view t) {
   }
   f << '\'';
 }
+static_assert([] {
+  Formato f;
+  texto(f, "d'a");
+  return f.vista() == "'d''a'";
+}());
 constexpr void real(Formato& f) { f << "1P," << leiaute::descritor_e; }
 constexpr void coluna(Formato& f, int c) { f << 'T' << c << ','; }
 constexpr void faixa(Formato& f, const leiaute::Texto<leiaute::largura_faixa>& nome) {

@@ -121,6 +121,19 @@ constexpr Coluna cabecalho_solucoes[] = {{5, "Posi\xE7\xE3o x"},
                                          {80, "Temp. anal\xEDtica"},
                                          {105, "Erro num\xE9rico"}};
 
+// The writer's tabs only ever move forward, so a line can be rebuilt by padding
+// to each column in turn: no text reaches the next one.
+template <std::size_t N>
+constexpr bool em_ordem(const Coluna (&colunas)[N]) {
+  for (std::size_t k = 0; k + 1 < N; ++k)
+    if (colunas[k].coluna + static_cast<int>(colunas[k].texto.size()) > colunas[k + 1].coluna) return false;
+  return true;
+}
+static_assert(em_ordem(cabecalho_historico) && em_ordem(cabecalho_solucoes));
+static_assert(largura_e < coluna_rotulo && largura_i < coluna_rotulo);
+static_assert(rotulo_Tm_a.size() < coluna_final && rotulo_Tm_n.size() < coluna_final &&
+              rotulo_Tm_erro.size() < coluna_final && rotulo_tempo.size() < coluna_final);
+
 // A history line is k (I10) and three ratios; a solution line five reals: x, y,
 // numerical and analytical temperature, their difference.
 constexpr int reais_historico = 3, reais_solucao = 5;
