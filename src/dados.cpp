@@ -43,7 +43,7 @@ static_assert([] {
   texto(f, "d'a");
   return f.vista() == "'d''a'";
 }());
-constexpr void real(Formato& f) { f << "1P," << leiaute::descritor_e; }
+constexpr void real(Formato& f) { f << leiaute::escala_e << "P," << leiaute::descritor_e; }
 constexpr void coluna(Formato& f, int c) { f << 'T' << c << ','; }
 constexpr void faixa(Formato& f, const leiaute::Texto<leiaute::largura_faixa>& nome) {
   texto(f, leiaute::estrelas.vista());
