@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "runtime/command.h"
 #include "runtime/errors.h"
@@ -10,6 +11,7 @@
 #include "runtime/list_input.h"
 #include "runtime/run.h"
 #include "runtime/units.h"
+#include "leiaute.h"
 #include "listagem.h"
 #include "variaveis.h"
 
@@ -24,51 +26,155 @@ constexpr char case_name[] = "entrada_geral.ent";
 // The case file as it was read, so a report that lands on it is caught however it was named.
 rt::FileIdentity case_file;
 
-// The report's formats, as the formatter walks them. Texts are Windows-1252.
-constexpr char F1[] =
-    "('Difus\xE3" "o de Calor 2DP em Placa Plana sem Gera\xE7" "\xE3" "o de Calor',2/,"
-    "'********************************************************************************************************',/,"
-    "'Par\xE2" "metros F\xED" "sicos *************************************************************************************',/,"
-    "'********************************************************************************************************',2/,"
-    "1P,E25.15,T30,' = Lx:     comprimento do dom\xED" "nio [m]',/,"
-    "1P,E25.15,T30,' = Ly:     altura do dom\xED" "nio [m]')";
-constexpr char F2[] =
-    "(2/,"
-    "'********************************************************************************************************',/,"
-    "'Par\xE2" "metros Num\xE9" "ricos ***********************************************************************************',/,"
-    "'********************************************************************************************************',2/,"
-    "I10,T30,' = Nx:     n\xFA" "mero de n\xF3" "s da malha, dire\xE7" "\xE3" "o x',/,"
-    "I10,T30,' = Ny:     n\xFA" "mero de n\xF3" "s da malha, dire\xE7" "\xE3" "o y',/,"
-    "I10,T30,' = itmax:  n\xFA" "mero m\xE1" "ximo de itera\xE7" "\xF5" "es a ser efetuada',/,"
-    "1P,E25.15,T30,' = tol:    toler\xE2" "ncia m\xE1" "xima admitida',/,"
-    "I10,T30,' = it:     itera\xE7" "\xF5" "es realizadas',/,"
-    "1P,E25.15,T30,' = L1(it): norma L1 adimensionalizada na \xFA" "ltima itera\xE7" "\xE3" "o')";
-constexpr char F3[] =
-    "(/,"
-    "'Norma L1 com base no campo inicial de temperaturas:        ',1P,E25.15,/,"
-    "'Norma L2 com base no campo inicial de temperaturas:        ',1P,E25.15,/,"
-    "'Norma L-infinito com base no campo inicial de temperaturas:',1P,E25.15)";
-constexpr char F4[] =
-    "(2/,"
-    "'  itera\xE7" "\xE3" "o',T15,'L1(it)/L1(0)',T40,'L2(it)/L2(0)',T65,'Linf(it)/Linf(0)')";
-constexpr char F5[] =
-    "(I10,3(1P,E25.15))";
-constexpr char F6[] =
-    "(2/,"
-    "'********************************************************************************************************',/,"
-    "'Solu\xE7" "\xF5" "es ***********************************************************************************************',/,"
-    "'********************************************************************************************************',2/,"
-    "T5,'Posi\xE7" "\xE3" "o x',T30,'Posi\xE7" "\xE3" "o y',T55,'Temp. num\xE9" "rica',T80,'Temp. anal\xED" "tica',T105,'Erro num\xE9" "rico')";
-constexpr char F7[] =
-    "(5(1P,E25.15))";
-constexpr char F8[] =
-    "(2/,"
-    "'Temperatura m\xE9" "dia (anal\xED" "tica):',T45,1P,E25.15,/,"
-    "'Temperatura m\xE9" "dia (num\xE9" "rica):',T45,1P,E25.15,/,"
-    "'Erro num\xE9" "rico:',T45,1P,E25.15)";
-constexpr char F9[] =
-    "(2/,"
-    "'Tempo de processamento (em segundos):',T45,F15.3)";
+// The report's formats, built from its layout as the formatter walks them.
+using Formato = leiaute::Texto<1024>;
+
+// A literal, its apostrophes doubled.
+constexpr void texto(Formato& f, std::string_view t) {
+  f << '\'';
+  for (char c : t) {
+    if (c == '\'') f << c;
+    f << c;
+  }
+  f << '\'';
+}
+static_assert([] {
+  Formato f;
+  texto(f, "d'a");
+  return f.vista() == "'d''a'";
+}());
+constexpr void real(Formato& f) { f << leiaute::escala_e << "P," << leiaute::descritor_e; }
+constexpr void coluna(Formato& f, int c) { f << 'T' << c << ','; }
+constexpr void faixa(Formato& f, const leiaute::Texto<leiaute::largura_faixa>& nome) {
+  texto(f, leiaute::estrelas.vista());
+  f << ",/,";
+  texto(f, nome.vista());
+  f << ",/,";
+  texto(f, leiaute::estrelas.vista());
+  f << ",2/,";
+}
+// A parameter: its value, then its label at the label column.
+constexpr void parametro_e(Formato& f, std::string_view rotulo) {
+  real(f);
+  f << ',';
+  coluna(f, leiaute::coluna_rotulo);
+  texto(f, rotulo);
+}
+constexpr void parametro_i(Formato& f, std::string_view rotulo) {
+  f << leiaute::descritor_i << ',';
+  coluna(f, leiaute::coluna_rotulo);
+  texto(f, rotulo);
+}
+constexpr void norma(Formato& f, std::string_view rotulo) {
+  texto(f, rotulo);
+  f << ',';
+  real(f);
+}
+constexpr void final_e(Formato& f, std::string_view rotulo) {
+  texto(f, rotulo);
+  f << ',';
+  coluna(f, leiaute::coluna_final);
+  real(f);
+}
+template <std::size_t N>
+constexpr void cabecalho(Formato& f, const leiaute::Coluna (&colunas)[N]) {
+  for (std::size_t k = 0; k < N; ++k) {
+    if (k > 0) f << ',';
+    if (colunas[k].coluna > 1) coluna(f, colunas[k].coluna);
+    texto(f, colunas[k].texto);
+  }
+}
+
+constexpr Formato F1 = [] {
+  Formato f;
+  f << '(';
+  texto(f, leiaute::titulo);
+  f << ",2/,";
+  faixa(f, leiaute::faixa_fisicos);
+  parametro_e(f, leiaute::rotulo_Lx);
+  f << ",/,";
+  parametro_e(f, leiaute::rotulo_Ly);
+  f << ')';
+  return f;
+}();
+constexpr Formato F2 = [] {
+  Formato f;
+  f << "(2/,";
+  faixa(f, leiaute::faixa_numericos);
+  parametro_i(f, leiaute::rotulo_Nx);
+  f << ",/,";
+  parametro_i(f, leiaute::rotulo_Ny);
+  f << ",/,";
+  parametro_i(f, leiaute::rotulo_itmax);
+  f << ",/,";
+  parametro_e(f, leiaute::rotulo_tol);
+  f << ",/,";
+  parametro_i(f, leiaute::rotulo_it);
+  f << ",/,";
+  parametro_e(f, leiaute::rotulo_L1it);
+  f << ')';
+  return f;
+}();
+constexpr Formato F3 = [] {
+  Formato f;
+  f << "(/,";
+  norma(f, leiaute::rotulo_norma_L1);
+  f << ",/,";
+  norma(f, leiaute::rotulo_norma_L2);
+  f << ",/,";
+  norma(f, leiaute::rotulo_norma_Linf);
+  f << ')';
+  return f;
+}();
+constexpr Formato F4 = [] {
+  Formato f;
+  f << "(2/,";
+  cabecalho(f, leiaute::cabecalho_historico);
+  f << ')';
+  return f;
+}();
+constexpr Formato F5 = [] {
+  Formato f;
+  f << '(' << leiaute::descritor_i << ',' << leiaute::reais_historico << '(';
+  real(f);
+  f << "))";
+  return f;
+}();
+constexpr Formato F6 = [] {
+  Formato f;
+  f << "(2/,";
+  faixa(f, leiaute::faixa_solucoes);
+  cabecalho(f, leiaute::cabecalho_solucoes);
+  f << ')';
+  return f;
+}();
+constexpr Formato F7 = [] {
+  Formato f;
+  f << '(' << leiaute::reais_solucao << '(';
+  real(f);
+  f << "))";
+  return f;
+}();
+constexpr Formato F8 = [] {
+  Formato f;
+  f << "(2/,";
+  final_e(f, leiaute::rotulo_Tm_a);
+  f << ",/,";
+  final_e(f, leiaute::rotulo_Tm_n);
+  f << ",/,";
+  final_e(f, leiaute::rotulo_Tm_erro);
+  f << ')';
+  return f;
+}();
+constexpr Formato F9 = [] {
+  Formato f;
+  f << "(2/,";
+  texto(f, leiaute::rotulo_tempo);
+  f << ',';
+  coluna(f, leiaute::coluna_final);
+  f << leiaute::descritor_f << ')';
+  return f;
+}();
 
 [[noreturn]] void refuse(const std::string& what) {
   rt::write_stderr(std::string(case_name) + ": " + what + "\r\n");
@@ -102,7 +208,7 @@ void history_line(std::int64_t k) {
   double q1 = L1[k] / L1[0];
   double q2 = L2[k] / L2[0];
   double qinf = Linf[k] / Linf[0];
-  rt::write_begin(1, F5);
+  rt::write_begin(1, F5.c);
   rt::write_int4(static_cast<std::int32_t>(k));
   rt::write_real8(q1);
   rt::write_real8(q2);
@@ -112,7 +218,7 @@ void history_line(std::int64_t k) {
 
 void solution_line(std::int64_t i, std::int64_t j) {
   std::int64_t n = i + (j - 1) * Nx;
-  rt::write_begin(1, F7);
+  rt::write_begin(1, F7.c);
   rt::write_real8(x[i]);
   rt::write_real8(y[j]);
   rt::write_real8(T[n]);
@@ -155,12 +261,12 @@ void write_report() {
   CALOR2D_ASSERT(u != nullptr);
   if (rt::identity(*u).same_file(case_file)) refuse_case_overwrite(u->name);
 
-  rt::write_begin(1, F1);
+  rt::write_begin(1, F1.c);
   rt::write_real8(Lx);
   rt::write_real8(Ly);
   rt::write_end();
 
-  rt::write_begin(1, F2);
+  rt::write_begin(1, F2.c);
   rt::write_int4(Nx);
   rt::write_int4(Ny);
   rt::write_int4(itmax);
@@ -169,13 +275,13 @@ void write_report() {
   rt::write_real8(L1[it]);
   rt::write_end();
 
-  rt::write_begin(1, F3);
+  rt::write_begin(1, F3.c);
   rt::write_real8(L1[0]);
   rt::write_real8(L2[0]);
   rt::write_real8(Linf[0]);
   rt::write_end();
 
-  rt::write_begin(1, F4);
+  rt::write_begin(1, F4.c);
   rt::write_end();
 
   // A line for every multiple of hist_step up to it, then one for it itself.
@@ -188,7 +294,7 @@ void write_report() {
   }
   if (k - it != s) history_line(it);
 
-  rt::write_begin(1, F6);
+  rt::write_begin(1, F6.c);
   rt::write_end();
 
   if (sol_mode == 1 && !listagem::write_all_nodes()) {
@@ -198,13 +304,13 @@ void write_report() {
     solution_line((static_cast<std::int64_t>(Nx) + 1) / 2, (static_cast<std::int64_t>(Ny) + 1) / 2);
   }
 
-  rt::write_begin(1, F8);
+  rt::write_begin(1, F8.c);
   rt::write_real8(Tm_a);
   rt::write_real8(Tm_n);
   rt::write_real8(Tm_a - Tm_n);
   rt::write_end();
 
-  rt::write_begin(1, F9);
+  rt::write_begin(1, F9.c);
   rt::write_real8(tcpu);
   rt::write_end();
 

@@ -9,6 +9,7 @@
 #include <system_error>
 #include <thread>
 
+#include "leiaute.h"
 #include "runtime/invariant.h"
 #include "runtime/number_edit.h"
 #include "runtime/platform/platform.h"
@@ -21,7 +22,7 @@ using namespace variaveis;
 
 namespace {
 
-constexpr std::int64_t record_size = 5 * 25 + 2;
+constexpr std::int64_t record_size = leiaute::largura_solucao + 2;
 constexpr std::int64_t chunk_records = 512;  // about 64 kB
 constexpr std::int64_t ring = 8;
 // Below this many records a helper is not worth its start.
@@ -43,13 +44,15 @@ bool differences_quiet(std::int64_t n) {
 void edit_record(char* out, std::int64_t t) {
   const std::int64_t j = t / Nx + 1, i = t % Nx + 1;
   const std::int64_t n = i + (j - 1) * Nx;
-  rt::edit_e(out, 25, 15, 1, x[i]);
-  rt::edit_e(out + 25, 25, 15, 1, y[j]);
-  rt::edit_e(out + 50, 25, 15, 1, T[n]);
-  rt::edit_e(out + 75, 25, 15, 1, Ta[n]);
-  rt::edit_e(out + 100, 25, 15, 1, Ta[n] - T[n]);
-  out[125] = '\r';
-  out[126] = '\n';
+  constexpr int w = leiaute::largura_e, d = leiaute::digitos_e, k = leiaute::escala_e;
+  static_assert(leiaute::reais_solucao == 5);
+  rt::edit_e(out, w, d, k, x[i]);
+  rt::edit_e(out + w, w, d, k, y[j]);
+  rt::edit_e(out + 2 * w, w, d, k, T[n]);
+  rt::edit_e(out + 3 * w, w, d, k, Ta[n]);
+  rt::edit_e(out + 4 * w, w, d, k, Ta[n] - T[n]);
+  out[leiaute::largura_solucao] = '\r';
+  out[leiaute::largura_solucao + 1] = '\n';
 }
 
 struct Slot {

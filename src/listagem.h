@@ -4,7 +4,8 @@
 // main thread whenever the next chunk to go out is not ready, and handed to unit 1
 // by the main thread alone, in order: the unit, its failures and the bytes it
 // receives are those of one statement per node. Each record is the one the
-// formatter makes of "(5(1P,E25.15))": five 25-character fields and CR LF.
+// formatter makes of the report's solution format "(5(1P,E25.15))", laid out by
+// leiaute.h: five 25-character fields and CR LF.
 #pragma once
 
 namespace listagem {

@@ -5,33 +5,17 @@
 #include <string_view>
 
 #include "campos.h"
+#include "leiaute.h"
 #include "texto.h"
 
 namespace graficos {
 
 namespace {
 
-// The report's fixed texts, as the writer puts them: Windows-1252 bytes.
-const std::string estrelas(104, '*');
-constexpr char titulo_cp1252[] = "Difus\xE3o de Calor 2DP em Placa Plana sem Gera\xE7\xE3o de Calor";
-const std::string faixa_fisicos = std::string("Par\xE2metros F\xEDsicos ") + std::string(85, '*');
-const std::string faixa_numericos = std::string("Par\xE2metros Num\xE9ricos ") + std::string(83, '*');
-const std::string faixa_solucoes = std::string("Solu\xE7\xF5" "es ") + std::string(95, '*');
-constexpr char rotulo_Lx[] = " = Lx:     comprimento do dom\xEDnio [m]";
-constexpr char rotulo_Ly[] = " = Ly:     altura do dom\xEDnio [m]";
-constexpr char rotulo_Nx[] = " = Nx:     n\xFAmero de n\xF3s da malha, dire\xE7\xE3o x";
-constexpr char rotulo_Ny[] = " = Ny:     n\xFAmero de n\xF3s da malha, dire\xE7\xE3o y";
-constexpr char rotulo_itmax[] = " = itmax:  n\xFAmero m\xE1ximo de itera\xE7\xF5" "es a ser efetuada";
-constexpr char rotulo_tol[] = " = tol:    toler\xE2ncia m\xE1xima admitida";
-constexpr char rotulo_it[] = " = it:     itera\xE7\xF5" "es realizadas";
-constexpr char rotulo_L1it[] = " = L1(it): norma L1 adimensionalizada na \xFAltima itera\xE7\xE3o";
-constexpr char rotulo_norma_L1[] = "Norma L1 com base no campo inicial de temperaturas:        ";
-constexpr char rotulo_norma_L2[] = "Norma L2 com base no campo inicial de temperaturas:        ";
-constexpr char rotulo_norma_Linf[] = "Norma L-infinito com base no campo inicial de temperaturas:";
-constexpr char rotulo_Tm_a[] = "Temperatura m\xE9" "dia (anal\xEDtica):";
-constexpr char rotulo_Tm_n[] = "Temperatura m\xE9" "dia (num\xE9rica):";
-constexpr char rotulo_Tm_erro[] = "Erro num\xE9rico:";
-constexpr char rotulo_tempo[] = "Tempo de processamento (em segundos):";
+namespace L = leiaute;
+
+// The name of a field's descriptor, for the messages.
+std::string descritor(const L::Texto<8>& d) { return std::string(d.vista()); }
 
 // Places `texto` from 1-based column `coluna`, blanks before it, like a tab.
 void na_coluna(std::string& linha, std::size_t coluna, std::string_view texto) {
@@ -39,21 +23,10 @@ void na_coluna(std::string& linha, std::size_t coluna, std::string_view texto) {
   linha += texto;
 }
 
-std::string cabecalho_historico() {
-  std::string h = "  itera\xE7\xE3o";
-  na_coluna(h, 15, "L1(it)/L1(0)");
-  na_coluna(h, 40, "L2(it)/L2(0)");
-  na_coluna(h, 65, "Linf(it)/Linf(0)");
-  return h;
-}
-
-std::string cabecalho_solucoes() {
+template <std::size_t N>
+std::string cabecalho(const L::Coluna (&colunas)[N]) {
   std::string h;
-  na_coluna(h, 5, "Posi\xE7\xE3o x");
-  na_coluna(h, 30, "Posi\xE7\xE3o y");
-  na_coluna(h, 55, "Temp. num\xE9rica");
-  na_coluna(h, 80, "Temp. anal\xEDtica");
-  na_coluna(h, 105, "Erro num\xE9rico");
+  for (const L::Coluna& c : colunas) na_coluna(h, static_cast<std::size_t>(c.coluna), c.texto);
   return h;
 }
 
@@ -125,24 +98,24 @@ class Leitor {
 
   bool ler() {
     if (!titulo()) return false;
-    if (!vazia() || !faixa(faixa_fisicos) || !vazia()) return false;
-    if (!valor_e(rotulo_Lx, rel_.Lx) || !valor_e(rotulo_Ly, rel_.Ly)) return false;
-    if (!vazia() || !vazia() || !faixa(faixa_numericos) || !vazia()) return false;
-    if (!valor_i(rotulo_Nx, rel_.Nx) || !valor_i(rotulo_Ny, rel_.Ny) || !valor_i(rotulo_itmax, rel_.itmax) ||
-        !valor_e(rotulo_tol, rel_.tol) || !valor_i(rotulo_it, rel_.it) || !valor_e(rotulo_L1it, rel_.L1_it))
+    if (!vazia() || !faixa(L::faixa_fisicos) || !vazia()) return false;
+    if (!valor_e(L::rotulo_Lx, rel_.Lx) || !valor_e(L::rotulo_Ly, rel_.Ly)) return false;
+    if (!vazia() || !vazia() || !faixa(L::faixa_numericos) || !vazia()) return false;
+    if (!valor_i(L::rotulo_Nx, rel_.Nx) || !valor_i(L::rotulo_Ny, rel_.Ny) || !valor_i(L::rotulo_itmax, rel_.itmax) ||
+        !valor_e(L::rotulo_tol, rel_.tol) || !valor_i(L::rotulo_it, rel_.it) || !valor_e(L::rotulo_L1it, rel_.L1_it))
       return false;
     if (!vazia()) return false;
-    if (!norma(rotulo_norma_L1, rel_.L1_0) || !norma(rotulo_norma_L2, rel_.L2_0) ||
-        !norma(rotulo_norma_Linf, rel_.Linf_0))
+    if (!norma(L::rotulo_norma_L1, rel_.L1_0) || !norma(L::rotulo_norma_L2, rel_.L2_0) ||
+        !norma(L::rotulo_norma_Linf, rel_.Linf_0))
       return false;
-    if (!vazia() || !vazia() || !literal(cabecalho_historico())) return false;
+    if (!vazia() || !vazia() || !literal(cabecalho(L::cabecalho_historico))) return false;
     if (!historico()) return false;  // ends on the table's closing blank line
-    if (!vazia() || !faixa(faixa_solucoes) || !vazia() || !literal(cabecalho_solucoes())) return false;
+    if (!vazia() || !faixa(L::faixa_solucoes) || !vazia() || !literal(cabecalho(L::cabecalho_solucoes))) return false;
     rel_.linha_listagem = in_.numero() + 1;
     if (!solucoes()) return false;  // ends on the listing's closing blank line
     if (!vazia()) return false;
-    if (!valor_na_45(rotulo_Tm_a, rel_.Tm_analitica) || !valor_na_45(rotulo_Tm_n, rel_.Tm_numerica) ||
-        !valor_na_45(rotulo_Tm_erro, rel_.Tm_erro))
+    if (!valor_final(L::rotulo_Tm_a, rel_.Tm_analitica) || !valor_final(L::rotulo_Tm_n, rel_.Tm_numerica) ||
+        !valor_final(L::rotulo_Tm_erro, rel_.Tm_erro))
       return false;
     if (!vazia() || !vazia() || !tempo()) return false;
     if (in_.ultima_sem_fim()) return falha("o fim do registro (CR LF) depois do tempo de processamento");
@@ -189,89 +162,96 @@ class Leitor {
   }
 
   bool titulo() {
-    if (!proxima(std::string("o t\xEDtulo \"") + titulo_cp1252 + "\"")) return false;
+    const std::string titulo(L::titulo);
+    if (!proxima("o t\xEDtulo \"" + titulo + "\"")) return false;
     std::string_view t = linha_;
     if (t.substr(0, 3) == "\xEF\xBB\xBF") t.remove_prefix(3);  // a byte-order mark from a UTF-8 editor
-    if (t != titulo_cp1252) {
+    if (t != titulo) {
       std::string convertido;
-      if (!utf8_valido(t) || !cp1252_de_utf8(t, convertido) || convertido != titulo_cp1252) {
+      if (!utf8_valido(t) || !cp1252_de_utf8(t, convertido) || convertido != titulo) {
         linha_ = std::string(t);
-        return falha(std::string("o t\xEDtulo \"") + titulo_cp1252 + "\" (isto n\xE3o \xE9 um relat\xF3rio do calor2d)");
+        return falha("o t\xEDtulo \"" + titulo + "\" (isto n\xE3o \xE9 um relat\xF3rio do calor2d)");
       }
       utf8_ = true;
     }
-    rel_.titulo = utf8_de_cp1252(titulo_cp1252);
+    rel_.titulo = utf8_de_cp1252(titulo);
     return true;
   }
 
-  bool literal(const std::string& texto) {
-    if (!proxima("\"" + texto + "\"")) return false;
-    return linha_ == texto || falha("\"" + texto + "\"");
+  bool literal(std::string_view texto) {
+    const std::string esperado = "\"" + std::string(texto) + "\"";
+    if (!proxima(esperado)) return false;
+    return linha_ == texto || falha(esperado);
   }
   bool vazia() {
     if (!proxima("uma linha vazia")) return false;
     return linha_.empty() || falha("uma linha vazia");
   }
-  bool faixa(const std::string& banner) { return literal(estrelas) && literal(banner) && literal(estrelas); }
+  bool faixa(const L::Texto<L::largura_faixa>& banner) {
+    return literal(L::estrelas.vista()) && literal(banner.vista()) && literal(L::estrelas.vista());
+  }
 
-  // A value in columns 1..w, blanks to column 29, and the label from column 30.
-  bool rotulada(std::size_t w, const char* rotulo, std::string& campo) {
-    std::string esperado = "um n\xFAmero de " + std::to_string(w) + " colunas e \"" + rotulo + "\" na coluna 30";
+  // A value in columns 1..w, blanks up to the label's column, and the label.
+  bool rotulada(std::size_t w, std::string_view rotulo, std::string& campo) {
+    const std::size_t antes = L::coluna_rotulo - 1;
+    std::string esperado = "um n\xFAmero de " + std::to_string(w) + " colunas e \"" + std::string(rotulo) +
+                           "\" na coluna " + std::to_string(L::coluna_rotulo);
     if (!proxima(esperado)) return false;
     std::string_view l = linha_;
-    if (l.size() != 29 + std::strlen(rotulo) || l.substr(29) != rotulo ||
-        l.substr(w, 29 - w).find_first_not_of(' ') != std::string_view::npos)
+    if (l.size() != antes + rotulo.size() || l.substr(antes) != rotulo ||
+        l.substr(w, antes - w).find_first_not_of(' ') != std::string_view::npos)
       return falha(esperado);
     campo = l.substr(0, w);
     return true;
   }
-  bool valor_e(const char* rotulo, double& v) {
+  bool valor_e(std::string_view rotulo, double& v) {
     std::string campo;
-    if (!rotulada(25, rotulo, campo)) return false;
-    return ler_e25_15(campo, v) || falha(std::string("um n\xFAmero leg\xEDvel (E25.15) antes de \"") + rotulo + "\"");
+    if (!rotulada(L::largura_e, rotulo, campo)) return false;
+    return ler_e25_15(campo, v) || falha("um n\xFAmero leg\xEDvel (" + descritor(L::descritor_e) + ") antes de \"" +
+                                         std::string(rotulo) + "\"");
   }
-  bool valor_i(const char* rotulo, std::int32_t& v) {
+  bool valor_i(std::string_view rotulo, std::int32_t& v) {
     std::string campo;
-    if (!rotulada(10, rotulo, campo)) return false;
-    return (ler_i10(campo, v) && v >= 0) ||
-           falha(std::string("um inteiro n\xE3o negativo (I10) antes de \"") + rotulo + "\"");
+    if (!rotulada(L::largura_i, rotulo, campo)) return false;
+    return (ler_i10(campo, v) && v >= 0) || falha("um inteiro n\xE3o negativo (" + descritor(L::descritor_i) +
+                                                  ") antes de \"" + std::string(rotulo) + "\"");
   }
 
-  // Label then a value: the norms' label is 59 characters long, the means' sits
-  // in columns 1..44 before a tab; `w` is the value's width.
-  bool rotulo_e_valor(const char* rotulo, std::size_t coluna, std::size_t w, std::string& campo) {
-    std::string esperado = std::string("\"") + rotulo + "\" e um n\xFAmero nas colunas " + std::to_string(coluna) +
+  // Label then a value from `coluna`, `w` wide: the norms' label fills the columns
+  // before its value, the means' and the time's is followed by blanks.
+  bool rotulo_e_valor(std::string_view rotulo, std::size_t coluna, std::size_t w, std::string& campo) {
+    std::string esperado = "\"" + std::string(rotulo) + "\" e um n\xFAmero nas colunas " + std::to_string(coluna) +
                            " a " + std::to_string(coluna + w - 1);
     if (!proxima(esperado)) return false;
     std::string_view l = linha_;
-    std::size_t n = std::strlen(rotulo);
+    std::size_t n = rotulo.size();
     if (l.size() != coluna - 1 + w || l.substr(0, n) != rotulo ||
         l.substr(n, coluna - 1 - n).find_first_not_of(' ') != std::string_view::npos)
       return falha(esperado);
     campo = l.substr(coluna - 1);
     return true;
   }
-  bool norma(const char* rotulo, double& v) {
+  bool real_depois(std::string_view rotulo, std::size_t coluna, double& v) {
     std::string campo;
-    if (!rotulo_e_valor(rotulo, 60, 25, campo)) return false;
-    return ler_e25_15(campo, v) || falha(std::string("um n\xFAmero leg\xEDvel (E25.15) depois de \"") + rotulo + "\"");
+    if (!rotulo_e_valor(rotulo, coluna, L::largura_e, campo)) return false;
+    return ler_e25_15(campo, v) || falha("um n\xFAmero leg\xEDvel (" + descritor(L::descritor_e) + ") depois de \"" +
+                                         std::string(rotulo) + "\"");
   }
-  bool valor_na_45(const char* rotulo, double& v) {
-    std::string campo;
-    if (!rotulo_e_valor(rotulo, 45, 25, campo)) return false;
-    return ler_e25_15(campo, v) || falha(std::string("um n\xFAmero leg\xEDvel (E25.15) depois de \"") + rotulo + "\"");
-  }
+  bool norma(std::string_view rotulo, double& v) { return real_depois(rotulo, L::coluna_norma, v); }
+  bool valor_final(std::string_view rotulo, double& v) { return real_depois(rotulo, L::coluna_final, v); }
   bool tempo() {
     std::string campo;
-    if (!rotulo_e_valor(rotulo_tempo, 45, 15, campo)) return false;
-    return ler_f15_3(campo, rel_.tempo) ||
-           falha(std::string("um n\xFAmero leg\xEDvel (F15.3) depois de \"") + rotulo_tempo + "\"");
+    if (!rotulo_e_valor(L::rotulo_tempo, L::coluna_final, L::largura_f, campo)) return false;
+    return ler_f15_3(campo, rel_.tempo) || falha("um n\xFAmero leg\xEDvel (" + descritor(L::descritor_f) +
+                                                 ") depois de \"" + std::string(L::rotulo_tempo) + "\"");
   }
 
   // Lines for k = 0, s, 2s, ... up to it, then one for it when it is not a multiple
   // of s. Anything else means lines were lost or altered.
   bool historico() {
-    const char* forma = "uma linha do hist\xF3rico (I10 e tr\xEAs n\xFAmeros E25.15) ou a linha vazia que o encerra";
+    static_assert(L::reais_historico == 3);  // "três" below
+    const std::string forma = "uma linha do hist\xF3rico (" + descritor(L::descritor_i) + " e tr\xEAs n\xFAmeros " +
+                              descritor(L::descritor_e) + ") ou a linha vazia que o encerra";
     std::int32_t passo = 0;
     bool final_irregular = false;
     for (;;) {
@@ -279,8 +259,9 @@ class Leitor {
       if (linha_.empty()) break;
       std::string_view l = linha_;
       LinhaHistorico h;
-      if (l.size() != 85 || !ler_i10(l.substr(0, 10), h.k) || !ler_e25_15(l.substr(10, 25), h.L1) ||
-          !ler_e25_15(l.substr(35, 25), h.L2) || !ler_e25_15(l.substr(60, 25), h.Linf))
+      constexpr std::size_t i = L::largura_i, e = L::largura_e;
+      if (l.size() != L::largura_historico || !ler_i10(l.substr(0, i), h.k) || !ler_e25_15(l.substr(i, e), h.L1) ||
+          !ler_e25_15(l.substr(i + e, e), h.L2) || !ler_e25_15(l.substr(i + 2 * e, e), h.Linf))
         return falha(forma);
       std::size_t n = rel_.historico.size();
       if (n == 0) {
@@ -305,7 +286,9 @@ class Leitor {
 
   // None, one (the central node) or every node, rows from the bottom.
   bool solucoes() {
-    const char* forma = "uma linha de solu\xE7\xE3o (cinco n\xFAmeros E25.15) ou a linha vazia que encerra a listagem";
+    static_assert(L::reais_solucao == 5);  // "cinco" below
+    const std::string forma = "uma linha de solu\xE7\xE3o (cinco n\xFAmeros " + descritor(L::descritor_e) +
+                              ") ou a linha vazia que encerra a listagem";
     const std::int64_t nx = rel_.Nx, total = static_cast<std::int64_t>(rel_.Nx) * rel_.Ny;
     const std::int64_t passo_progresso = total / 100 + 1;
     for (;;) {
@@ -313,9 +296,10 @@ class Leitor {
       if (linha_.empty()) break;
       std::string_view l = linha_;
       No no;
-      if (l.size() != 125 || !ler_e25_15(l.substr(0, 25), no.x) || !ler_e25_15(l.substr(25, 25), no.y) ||
-          !ler_e25_15(l.substr(50, 25), no.numerica) || !ler_e25_15(l.substr(75, 25), no.analitica) ||
-          !ler_e25_15(l.substr(100, 25), no.erro))
+      constexpr std::size_t e = L::largura_e;
+      if (l.size() != L::largura_solucao || !ler_e25_15(l.substr(0, e), no.x) || !ler_e25_15(l.substr(e, e), no.y) ||
+          !ler_e25_15(l.substr(2 * e, e), no.numerica) || !ler_e25_15(l.substr(3 * e, e), no.analitica) ||
+          !ler_e25_15(l.substr(4 * e, e), no.erro))
         return falha(forma);
       const auto n = static_cast<std::int64_t>(rel_.nos.size());
       if (n >= total && n >= 1)

@@ -3,9 +3,9 @@
 // The reader follows the report's record layout line by line: title, the two
 // parameter sections with their labels at column 30, the initial norms, the
 // history table, the solution listing, the mean temperatures and the time. Each
-// record is checked against what the writer puts there, so a report that was
-// cut short, hand-edited or is not a calor2d report at all is refused with the
-// line it failed on and what that line should have been.
+// record is checked against the layout the writer writes from (leiaute.h), so a
+// report that was cut short, hand-edited or is not a calor2d report at all is
+// refused with the line it failed on and what that line should have been.
 //
 // Lines may end in CR LF (as written) or LF alone (after a Unix tool); the text may
 // be Windows-1252 (as written) or UTF-8 (after a conversion), decided on the title.
