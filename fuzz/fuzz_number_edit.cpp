@@ -14,31 +14,6 @@
 
 namespace {
 
-// Second rounding to n digits, half up; carries may lengthen p.
-std::string round_to(std::string d, int n, int& p) {
-  if (n <= 0) {
-    if (d[0] >= '5') {
-      ++p;
-      return "1";
-    }
-    return "";
-  }
-  if (static_cast<int>(d.size()) <= n) return d;
-  bool up = d[static_cast<std::size_t>(n)] >= '5';
-  d.resize(static_cast<std::size_t>(n));
-  if (up) {
-    int i = n - 1;
-    while (i >= 0 && d[static_cast<std::size_t>(i)] == '9') d[static_cast<std::size_t>(i--)] = '0';
-    if (i < 0) {
-      d = "1" + std::string(static_cast<std::size_t>(n - 1), '0');
-      ++p;
-    } else {
-      ++d[static_cast<std::size_t>(i)];
-    }
-  }
-  return d;
-}
-
 std::string right(const std::string& s, std::size_t w) {
   return s.size() > w ? std::string(w, '*') : std::string(w - s.size(), ' ') + s;
 }
@@ -46,7 +21,7 @@ std::string right(const std::string& s, std::size_t w) {
 std::string expected_e(double x) {
   if (x == 0) return right("0.000000000000000E+00", 25);
   int p;
-  std::string d = round_to(exact::seventeen(std::fabs(x), p), 16, p);
+  std::string d = exact::round_half_up(exact::seventeen(std::fabs(x), p), 16, p);
   d.resize(16, '0');
   int e = p - 1;
   char exp[8];
@@ -61,7 +36,7 @@ std::string expected_f(double x) {
   std::string d = exact::seventeen(std::fabs(x), p);
   if (p < -3) return right(".000", 15);
   int n = std::min(p + 3, 16);
-  d = round_to(d, n, p);
+  d = exact::round_half_up(d, n, p);  // second rounding
   bool zero = d.find_first_not_of('0') == std::string::npos;
   std::string s = (x < 0 && !zero) ? "-" : "";
   if (p > 16) return std::string(15, '*');  // 17 or more integer digits never fit

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -15,6 +16,32 @@
 #include "runtime/number_edit.h"
 
 namespace exact {
+
+// `digits` (at most 18, the first not 0) rounded half up to n >= 0 of them. The
+// rounding is integer division, so the yardstick shares no carry code with the
+// run-time's digit strings; a carry out of the first digit raises p.
+inline std::string round_half_up(const std::string& digits, int n, int& p) {
+  int drop = static_cast<int>(digits.size()) - n;
+  if (n < 0 || digits.size() > 18) std::abort();
+  if (drop <= 0) return digits;
+  std::uint64_t unit = 1;
+  for (int i = 0; i < drop; ++i) unit *= 10;
+  std::uint64_t v = std::stoull(digits), q = v / unit;
+  if (v % unit >= unit / 2) ++q;
+  if (n == 0) {
+    if (q == 0) return "";
+    ++p;
+    return "1";
+  }
+  std::uint64_t top = 1;
+  for (int i = 0; i < n; ++i) top *= 10;
+  if (q == top) {
+    q /= 10;
+    ++p;
+  }
+  std::string s = std::to_string(q);
+  return std::string(static_cast<std::size_t>(n) - s.size(), '0') + s;
+}
 
 // Digits D1..D17 of a finite a > 0 after the half-up rounding on D18; p such that
 // a = 0.D1D2... x 10^p.
@@ -26,18 +53,7 @@ inline std::string seventeen(double a, int& p) {
     if (*c >= '0' && *c <= '9') digits.push_back(*c);
   p = std::atoi(std::strchr(buf, 'e') + 1) + 1;
   digits.resize(18, '0');
-  std::string d17 = digits.substr(0, 17);
-  if (digits[17] >= '5') {
-    int i = 16;
-    while (i >= 0 && d17[static_cast<std::size_t>(i)] == '9') d17[static_cast<std::size_t>(i--)] = '0';
-    if (i < 0) {
-      d17 = "1" + std::string(16, '0');
-      ++p;
-    } else {
-      ++d17[static_cast<std::size_t>(i)];
-    }
-  }
-  return d17;
+  return round_half_up(digits, 17, p);
 }
 
 // The same as rt::Decimal, for finite and special values alike.

@@ -40,4 +40,16 @@ std::string io_error_text(char letter, int number, const std::string& statement,
   return s.str();
 }
 
+std::string math_error_text(int number, const std::string& message) {
+  return "\r\nrun-time error M" + std::to_string(number) + ": MATH\r\n- " + message + "\r\n";
+}
+
+std::string small_case(const std::string& out_name) {
+  return case_file(out_name, "1.0", "1.0", 5, 5, 20, "1e-8", 2, 5);
+}
+
+bool starts_with(const std::string& s, const std::string& head) { return s.compare(0, head.size(), head) == 0; }
+
+std::string before_time(const std::string& report) { return report.substr(0, report.rfind("Tempo de processamento")); }
+
 }  // namespace testsupport

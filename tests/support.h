@@ -82,5 +82,14 @@ std::string case_file(const std::string& out_name, const std::string& Lx, const 
 
 // The exact report text of a run-time error of an input/output statement.
 std::string io_error_text(char letter, int number, const std::string& statement, const std::string& file);
+// The whole report text of a math error (letter M, context MATH).
+std::string math_error_text(int number, const std::string& message);
+
+// A 5x5 case that runs in an instant and writes its listing to `out_name`.
+std::string small_case(const std::string& out_name);
+
+bool starts_with(const std::string& s, const std::string& head);
+// The report up to its last line, the processing time, which differs between runs.
+std::string before_time(const std::string& report);
 
 }  // namespace testsupport

@@ -97,7 +97,7 @@ std::vector<double> grid_args(double pi) {
 
 TEST(ElementaryMpfr, SineIsCorrectlyRoundedOnRandomArguments) {
   EXPECT_EQ(misrounded(Fn::sin, random_args(1, -4.0, 4.0, -30, 22)), 0);
-  // Beyond 2^21 every argument takes the wide path, a hundred times slower.
+  // Beyond 2^21 every argument takes the wide path, so fewer of them.
   std::vector<double> huge = random_args(6, 0.0, 0.0, 21, 1024);
   huge.erase(huge.begin(), huge.begin() + random_count);
   huge.resize(2000);

@@ -16,14 +16,8 @@ using testsupport::read_file;
 using testsupport::run_calor2d;
 using testsupport::TempDir;
 using testsupport::write_file;
-
-namespace {
-
-std::string small_case(const std::string& out) { return case_file(out, "1.0", "1.0", 5, 5, 20, "1e-8", 2, 5); }
-
-bool starts_with(const std::string& s, const std::string& head) { return s.compare(0, head.size(), head) == 0; }
-
-}  // namespace
+using testsupport::small_case;
+using testsupport::starts_with;
 
 TEST(ReportFaults, FullDeviceEndsWithDiskFullAndTheReportName) {
   if (testsupport::windows()) GTEST_SKIP() << "/dev/full is a Linux device";

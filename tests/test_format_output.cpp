@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -11,6 +12,11 @@
 #include "runtime/format_output.h"
 #include "runtime/units.h"
 #include "support.h"
+
+namespace rt {
+// A failing case names its engine, not the enumerator's number.
+void PrintTo(FormatEngine e, std::ostream* os) { *os << (e == FormatEngine::compiled ? "compiled" : "walking"); }
+}  // namespace rt
 
 namespace {
 
@@ -227,9 +233,7 @@ TEST_P(Records, NextStatementStartsAfreshAfterAnError) {
 
 INSTANTIATE_TEST_SUITE_P(Engines, Records,
                          ::testing::Values(rt::FormatEngine::compiled, rt::FormatEngine::walking),
-                         [](const auto& info) {
-                           return info.param == rt::FormatEngine::compiled ? "compiled" : "walking";
-                         });
+                         [](const auto& info) { return testing::PrintToString(info.param); });
 
 TEST_P(Records, NewTextAtAnAddressUsedBeforeIsItsOwnFormat) {
   char text[32] = "(2('ab'),I3)";

@@ -4,6 +4,7 @@
 #include <climits>
 #include <cmath>
 #include <cstring>
+#include <ostream>
 #include <string>
 
 #include "runtime/list_input.h"
@@ -58,57 +59,46 @@ std::string padded(const std::string& s, std::size_t len = 100) { return s + std
 
 }  // namespace
 
+namespace {
+
+// One worked example: the record(s) before "next", the item read, and what it holds.
+struct WorkedExample {
+  const char* bytes;
+  char item;            // 'r' real, 'i' integer, 'c' text
+  std::int32_t start;   // the integer's value before the statement
+  double real;
+  std::int32_t integer;
+  const char* text;
+};
+
+std::ostream& operator<<(std::ostream& os, const WorkedExample& e) { return os << testing::PrintToString(e.bytes); }
+
+}  // namespace
+
 // Each worked example is followed by a record "next" that the following statement must see.
 TEST(ListInput, WorkedExamplesReadValueAndStartNextStatementOnNextRecord) {
-  {
-    Reader r("0.5   Lx comprimento\nnext\n");
-    EXPECT_EQ(r.real(), 0.5);
-    EXPECT_EQ(r.text(), padded("next"));
-  }
-  {
-    Reader r("'saida.txt'\nnext\n");
-    EXPECT_EQ(r.text(), padded("saida.txt"));
-    EXPECT_EQ(r.text(), padded("next"));
-  }
-  {
-    Reader r("saida.txt  nome\nnext\n");
-    EXPECT_EQ(r.text(), padded("saida.txt"));
-    EXPECT_EQ(r.text(), padded("next"));
-  }
-  {
-    Reader r("40,\nnext\n");
-    EXPECT_EQ(r.integer(), 40);
-    EXPECT_EQ(r.text(), padded("next"));
-  }
-  {
-    Reader r("1.0d-8\nnext\n");
-    EXPECT_EQ(r.real(), 1.0e-8);
-    EXPECT_EQ(r.text(), padded("next"));
-  }
-  {
-    Reader r("\n21\nnext\n");
-    EXPECT_EQ(r.integer(), 21);
-    EXPECT_EQ(r.text(), padded("next"));
-  }
-  {
-    Reader r(",5\nnext\n");
-    EXPECT_EQ(r.integer(-4), -4);
-    EXPECT_EQ(r.text(), padded("next"));
-  }
-  {
-    Reader r("3*7\nnext\n");
-    EXPECT_EQ(r.integer(), 7);
-    EXPECT_EQ(r.text(), padded("next"));
-  }
-  {
-    Reader r("'it''s a file'\nnext\n");
-    EXPECT_EQ(r.text(), padded("it's a file"));
-    EXPECT_EQ(r.text(), padded("next"));
-  }
-  {
-    Reader r("'abc\nx'yz\nnext\n");
-    EXPECT_EQ(r.text(), padded("abc"));
-    EXPECT_EQ(r.text(), padded("next"));
+  const WorkedExample examples[] = {
+      {"0.5   Lx comprimento\n", 'r', 0, 0.5, 0, ""},
+      {"'saida.txt'\n", 'c', 0, 0, 0, "saida.txt"},
+      {"saida.txt  nome\n", 'c', 0, 0, 0, "saida.txt"},
+      {"40,\n", 'i', -99, 0, 40, ""},
+      {"1.0d-8\n", 'r', 0, 1.0e-8, 0, ""},
+      {"\n21\n", 'i', -99, 0, 21, ""},
+      {",5\n", 'i', -4, 0, -4, ""},  // a null value leaves the item as it was
+      {"3*7\n", 'i', -99, 0, 7, ""},
+      {"'it''s a file'\n", 'c', 0, 0, 0, "it's a file"},
+      {"'abc\nx'yz\n", 'c', 0, 0, 0, "abc"},
+  };
+  for (const WorkedExample& e : examples) {
+    Reader r(std::string(e.bytes) + "next\n");
+    if (e.item == 'r') {
+      EXPECT_EQ(r.real(), e.real) << e;
+    } else if (e.item == 'i') {
+      EXPECT_EQ(r.integer(e.start), e.integer) << e;
+    } else {
+      EXPECT_EQ(r.text(), padded(e.text)) << e;
+    }
+    EXPECT_EQ(r.text(), padded("next")) << e;
   }
 }
 

@@ -19,6 +19,7 @@ using testsupport::case_file;
 using testsupport::read_file;
 using testsupport::TempDir;
 using testsupport::write_file;
+using testsupport::before_time;
 
 namespace {
 
@@ -41,8 +42,6 @@ testsupport::RunResult run_with(const TempDir& dir, const std::string& text, lis
     principal::run();
   });
 }
-
-std::string before_time(const std::string& report) { return report.substr(0, report.rfind("Tempo de processamento")); }
 
 }  // namespace
 

@@ -18,10 +18,6 @@ using testsupport::write_file;
 
 namespace {
 
-std::string math_error(int number, const std::string& message) {
-  return "\r\nrun-time error M" + std::to_string(number) + ": MATH\r\n- " + message + "\r\n";
-}
-
 // A folder whose PATH starts with a "notepad" that records each file it is given.
 struct EditorLog {
   TempDir bin;
@@ -186,10 +182,10 @@ TEST(Program, FloatingPointFaultsEndTheRunBeforeTheReport) {
     std::string text;
     std::string err;
   } cases[] = {
-      {case_file("r.txt", "1.0", "1.0", 1, 21, 10, "1e-8", 2, 10), math_error(6103, "floating-point error: divide by zero")},
-      {case_file("r.txt", "0.0", "1.0", 21, 21, 10, "1e-8", 2, 10), math_error(6103, "floating-point error: divide by zero")},
-      {case_file("r.txt", "1.0", "1.0", 2, 21, 5, "1e-8", 2, 10), math_error(6101, "floating-point error: invalid")},
-      {case_file("r.txt", "1.0", "300.0", 5, 5, 10, "1e-8", 2, 10), math_error(6203, "sinh: OVERFLOW error")},
+      {case_file("r.txt", "1.0", "1.0", 1, 21, 10, "1e-8", 2, 10), testsupport::math_error_text(6103, "floating-point error: divide by zero")},
+      {case_file("r.txt", "0.0", "1.0", 21, 21, 10, "1e-8", 2, 10), testsupport::math_error_text(6103, "floating-point error: divide by zero")},
+      {case_file("r.txt", "1.0", "1.0", 2, 21, 5, "1e-8", 2, 10), testsupport::math_error_text(6101, "floating-point error: invalid")},
+      {case_file("r.txt", "1.0", "300.0", 5, 5, 10, "1e-8", 2, 10), testsupport::math_error_text(6203, "sinh: OVERFLOW error")},
   };
   for (const Case& c : cases) {
     TempDir dir;

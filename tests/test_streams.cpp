@@ -22,20 +22,19 @@ using testsupport::RunOptions;
 using testsupport::RunResult;
 using testsupport::TempDir;
 using testsupport::write_file;
+using testsupport::small_case;
+using testsupport::before_time;
 
 namespace {
 
 // 900 listed nodes: about 114 kB, more than a pipe holds.
 std::string listing_case(const std::string& out) { return case_file(out, "1.0", "1.0", 30, 30, 20, "1e-8", 1, 5); }
-std::string small_case(const std::string& out) { return case_file(out, "1.0", "1.0", 5, 5, 20, "1e-8", 2, 5); }
 
 RunOptions within(int seconds) {
   RunOptions o;
   o.deadline_seconds = seconds;
   return o;
 }
-
-std::string before_time(const std::string& report) { return report.substr(0, report.find("Tempo de processamento")); }
 
 long file_size(const std::string& path) {
   struct stat st;

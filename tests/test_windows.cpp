@@ -42,10 +42,6 @@ struct EnvVar {
   ~EnvVar() { ::SetEnvironmentVariableA(name.c_str(), nullptr); }
 };
 
-std::string math_error(int number, const std::string& message) {
-  return "\r\nrun-time error M" + std::to_string(number) + ": MATH\r\n- " + message + "\r\n";
-}
-
 }  // namespace
 
 TEST(WindowsCommand, WithoutComspecTheEditorRunsThroughCmdExeSlashC) {
@@ -143,9 +139,9 @@ TEST(WindowsTraps, EachTrappedKindEndsTheRunWithItsReport) {
     double (*op)(double);
     std::string err;
   } cases[] = {
-      {[](double z) { return z / z; }, math_error(6101, "floating-point error: invalid")},
-      {[](double z) { return 1.0 / z; }, math_error(6103, "floating-point error: divide by zero")},
-      {[](double z) { return 1e308 * (z + 10.0); }, math_error(6104, "floating-point error: overflow")},
+      {[](double z) { return z / z; }, testsupport::math_error_text(6101, "floating-point error: invalid")},
+      {[](double z) { return 1.0 / z; }, testsupport::math_error_text(6103, "floating-point error: divide by zero")},
+      {[](double z) { return 1e308 * (z + 10.0); }, testsupport::math_error_text(6104, "floating-point error: overflow")},
   };
   for (const Case& c : cases) {
     testsupport::RunResult r = testsupport::run_forked([&] {
@@ -178,7 +174,7 @@ TEST(WindowsTraps, MathRoutineErrorsAreReportedAndTrapsStayArmed) {
     (void)rt::m_cosh(big);
   });
   EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.err, math_error(6203, "cosh: OVERFLOW error"));
+  EXPECT_EQ(r.err, testsupport::math_error_text(6203, "cosh: OVERFLOW error"));
   r = testsupport::run_forked([] {
     rt::enable_fp_traps();
     volatile double x = 709.5;  // next to overflow, and finite
@@ -188,7 +184,7 @@ TEST(WindowsTraps, MathRoutineErrorsAreReportedAndTrapsStayArmed) {
     (void)v;
   });
   EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.err, math_error(6103, "floating-point error: divide by zero"));
+  EXPECT_EQ(r.err, testsupport::math_error_text(6103, "floating-point error: divide by zero"));
 }
 
 TEST(WindowsMath, SineIsCorrectlyRoundedAsOnLinux) {

@@ -267,8 +267,8 @@ CALOR2D_INLINE void east_of(const double* q, Index stride, int v, Vec<L> (&east)
 
 // Prepares the next block's east values between the steps of this one, spread
 // over its steps: the loads and transposes then run beside the steps' chain of
-// latencies instead of before it (sweeps 3-5% faster on 101 x 101, 10-13% on
-// 301 x 301). They read none of the nodes this block writes. The last block
+// latencies instead of before it (measured: README, Performance). They read none
+// of the nodes this block writes. The last block
 // reads its own values again, unused: a branch around the steps measured slower.
 template <int L, int V>
 struct NextEast {
@@ -475,8 +475,8 @@ __attribute__((target("avx2"))) void sweep_avx2(const Plate& p, Quiet* q, double
   one_sweep<4, 4>(p, q, norms);
 }
 // Three vectors a step: a wavefront step is one chain of add, multiply, add and
-// divide, and 24 independent nodes hide more of it than 16. Measured against 2
-// and 4: 10-13% faster sweeps on 101 x 101 and 301 x 301, the same on 41 x 161.
+// divide, and 24 independent nodes hide more of it than 16 (measured against 2
+// and 4: README, Performance).
 __attribute__((target("avx512f"))) void sweep_avx512(const Plate& p, Quiet* q, double* norms) {
   one_sweep<8, 3>(p, q, norms);
 }
