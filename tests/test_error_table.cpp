@@ -14,9 +14,11 @@ namespace {
 
 using rt::Erro;
 using rt::MathKind;
+using rt::Recusa;
 using rt::table::ErroRow;
 using rt::table::Flaw;
 using rt::table::MathRow;
+using rt::table::RecusaRow;
 
 // The first conditions, sound as they stand: each case below spoils one row.
 constexpr ErroRow sound[] = {
@@ -82,6 +84,25 @@ TEST(MathTable, RefusesKindsOutOfOrderOrOnAnErrorsNumber) {
   EXPECT_EQ(rt::table::check_math(on_fp, 2, fp), Flaw::shared_number);
   EXPECT_EQ(rt::table::check_math(on_fp, 2, other_letter), Flaw::none);
   EXPECT_EQ(rt::table::check_math(twice, 2, fp), Flaw::shared_number);
+}
+
+TEST(RecusaTable, RefusesTextsWhosePlaceholdersMissTheirValues) {
+  struct {
+    const char* text;
+    int values;
+    Flaw expected;
+  } cases[] = {{"{} = {}, mas deve ser pelo menos 1", 2, Flaw::none},
+               {"{} = {}, mas deve ser pelo menos 1", 1, Flaw::bad_values},
+               {"{} = {, mas deve ser pelo menos 1", 1, Flaw::bad_values},
+               {"out_name = '{}' }", 1, Flaw::bad_values},
+               {"sem valores", 0, Flaw::none},
+               {"", 0, Flaw::no_message}};
+  for (const auto& c : cases) {
+    const RecusaRow rows[] = {{Recusa::below_one, c.text, c.values}};
+    EXPECT_EQ(rt::table::check_recusas(rows, 1), c.expected) << c.text;
+  }
+  const RecusaRow swapped[] = {{Recusa::too_many_nodes, "{}", 1}, {Recusa::below_one, "{}", 1}};
+  EXPECT_EQ(rt::table::check_recusas(swapped, 2), Flaw::out_of_order);
 }
 
 }  // namespace

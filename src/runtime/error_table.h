@@ -1,5 +1,6 @@
 // The failure texts of the run-time and of the program units, each beside its
-// condition: the numbered run-time errors and the math-routine kinds. The checks below run at compile time (errors.cpp);
+// condition: the numbered run-time errors, the math-routine kinds and the
+// refusals of case values. The checks below run at compile time (errors.cpp);
 // they take any table, so a test can show them a faulty one.
 #pragma once
 
@@ -78,6 +79,19 @@ inline constexpr MathRow math_kinds[] = {
     {MathKind::tloss, 6205, "TLOSS"},       {MathKind::ploss, 6206, "PLOSS"},
 };
 
+// Each {} takes one value, in order. Windows-1252, like the report.
+struct RecusaRow {
+  Recusa recusa;
+  const char* text;
+  int values;
+};
+
+inline constexpr RecusaRow recusas[] = {
+    {Recusa::below_one, "{} = {}, mas deve ser pelo menos 1", 2},
+    {Recusa::too_many_nodes, "Nx*Ny = {} excede o maior inteiro de 32 bits (2147483647)", 1},
+    {Recusa::report_over_case, "out_name = '{}' designa o mesmo arquivo que {}; escolha outro nome", 2},
+};
+
 // What the checks find wrong with a table; the first fault found.
 enum class Flaw : std::uint8_t {
   none,
@@ -89,6 +103,7 @@ enum class Flaw : std::uint8_t {
   shared_number,   // a letter and number that an earlier row holds, undeclared
   bad_share,       // declared as sharing, but not with the first holder of its number
   same_message,    // declared as sharing, yet the text says nothing new
+  bad_values,      // placeholders and values disagree, or a brace stands alone
 };
 
 constexpr bool four_digits(int n) { return n >= 1000 && n <= 9999; }
@@ -131,6 +146,29 @@ constexpr Flaw check_math(std::span<const MathRow> rows, std::size_t count, std:
       if (rows[i].number == rows[j].number) return Flaw::shared_number;
     for (const ErroRow& e : with)
       if (e.letter == 'M' && e.number == rows[j].number) return Flaw::shared_number;
+  }
+  return Flaw::none;
+}
+
+constexpr int placeholders(std::string_view t) {
+  int n = 0;
+  for (std::size_t i = 0; i < t.size(); ++i) {
+    if (t[i] == '{' && i + 1 < t.size() && t[i + 1] == '}') {
+      ++n;
+      ++i;
+    } else if (t[i] == '{' || t[i] == '}') {
+      return -1;
+    }
+  }
+  return n;
+}
+
+constexpr Flaw check_recusas(std::span<const RecusaRow> rows, std::size_t count) {
+  if (rows.size() != count) return Flaw::wrong_size;
+  for (std::size_t j = 0; j < rows.size(); ++j) {
+    if (static_cast<std::size_t>(rows[j].recusa) != j) return Flaw::out_of_order;
+    if (!has_text(rows[j].text)) return Flaw::no_message;
+    if (placeholders(rows[j].text) != rows[j].values) return Flaw::bad_values;
   }
   return Flaw::none;
 }

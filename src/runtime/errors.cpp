@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "runtime/error_table.h"
+#include "runtime/invariant.h"
 #include "runtime/platform/platform.h"
 
 namespace rt {
@@ -16,6 +17,7 @@ using table::ErroRow;
 
 static_assert(table::check_erros(table::erros, erro_count) == table::Flaw::none);
 static_assert(table::check_math(table::math_kinds, math_kind_count, table::erros) == table::Flaw::none);
+static_assert(table::check_recusas(table::recusas, recusa_count) == table::Flaw::none);
 
 const ErroRow& row(Erro e) { return table::erros[static_cast<std::size_t>(e)]; }
 
@@ -150,6 +152,24 @@ void math_error(const char* routine, MathKind kind) {
 }
 
 void set_error_hook(ErrorHook hook) { error_hook = hook; }
+
+std::string refusal_text(std::string_view subject, Recusa r, std::initializer_list<std::string_view> values) {
+  const table::RecusaRow& rec = table::recusas[static_cast<std::size_t>(r)];
+  CALOR2D_ASSERT(values.size() == static_cast<std::size_t>(rec.values));
+  std::string line(subject);
+  line += ": ";
+  const auto* value = values.begin();
+  for (const char* p = rec.text; *p != '\0'; ++p) {
+    if (p[0] == '{' && p[1] == '}') {
+      line += *value++;
+      ++p;
+    } else {
+      line += *p;
+    }
+  }
+  line += "\r\n";
+  return line;
+}
 
 void write_stderr(std::string_view text) { plat::write_raw(plat::std_error(), text.data(), text.size()); }
 

@@ -14,6 +14,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <initializer_list>
+#include <string>
 #include <string_view>
 
 namespace rt {
@@ -88,6 +90,17 @@ std::string_view erro_message(Erro e);
 enum class MathKind : std::uint8_t { domain = 1, sing, overflow, underflow, tloss, ploss };
 inline constexpr std::size_t math_kind_count = static_cast<std::size_t>(MathKind::ploss);
 [[noreturn]] void math_error(const char* routine, MathKind kind);
+
+// Case values the run could not survive, refused before anything else happens
+// with a line of their own, unnumbered: "<subject>: <text>" CR LF.
+enum class Recusa : std::uint8_t {
+  below_one,         // a count or step (name, value) under 1
+  too_many_nodes,    // Nx*Ny (value) beyond a 32-bit integer
+  report_over_case,  // the report (name) would land on the case file (name)
+};
+inline constexpr std::size_t recusa_count = static_cast<std::size_t>(Recusa::report_over_case) + 1;
+// The refusal's line, its values in the order the text takes them.
+std::string refusal_text(std::string_view subject, Recusa r, std::initializer_list<std::string_view> values);
 
 // Writes text to standard error as it stands.
 void write_stderr(std::string_view text);
