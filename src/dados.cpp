@@ -1,6 +1,7 @@
 #include "dados.h"
 
 #include <cstdint>
+#include <initializer_list>
 #include <string>
 #include <string_view>
 
@@ -176,28 +177,26 @@ constexpr Formato F9 = [] {
   return f;
 }();
 
-[[noreturn]] void refuse(const std::string& what) {
-  rt::write_stderr(std::string(case_name) + ": " + what + "\r\n");
+[[noreturn]] void refuse(rt::Recusa r, std::initializer_list<std::string_view> values) {
+  rt::write_stderr(rt::refusal_text(case_name, r, values));
   rt::terminate_run(1);
 }
 
 [[noreturn]] void refuse_case_overwrite(const std::string& name) {
-  refuse("out_name = '" + name + "' designa o mesmo arquivo que " + case_name + "; escolha outro nome");
+  refuse(rt::Recusa::report_over_case, {name, case_name});
 }
 
 // Values the run could not survive are refused before anything else happens.
 void check_case() {
   auto at_least_one = [](const char* name, int v) {
-    if (v < 1) refuse(std::string(name) + " = " + std::to_string(v) + ", mas deve ser pelo menos 1");
+    if (v < 1) refuse(rt::Recusa::below_one, {name, std::to_string(v)});
   };
   at_least_one("Nx", Nx);
   at_least_one("Ny", Ny);
   at_least_one("itmax", itmax);
   at_least_one("hist_step", hist_step);
   std::int64_t nodes = static_cast<std::int64_t>(Nx) * Ny;
-  if (nodes > INT32_MAX) {
-    refuse("Nx*Ny = " + std::to_string(nodes) + " excede o maior inteiro de 32 bits (2147483647)");
-  }
+  if (nodes > INT32_MAX) refuse(rt::Recusa::too_many_nodes, {std::to_string(nodes)});
   // Writing the report over the case file would destroy the user's input. A blank
   // name is only known when the report is opened; write_report checks it there.
   std::string name = rt::unit_file_name(out_name, out_name_len);

@@ -5,62 +5,21 @@
 #include <thread>
 #include <cstring>
 
+#include "runtime/error_table.h"
+#include "runtime/invariant.h"
 #include "runtime/platform/platform.h"
 
 namespace rt {
 
 namespace {
 
-struct Entry {
-  char letter;
-  short number;
-  const char* message;
-};
+using table::ErroRow;
 
-// Indexed by Erro; one short line naming each condition.
-constexpr Entry catalogue[] = {
-    {'F', 6100, "integer overflow"},
-    {'F', 6101, "invalid integer"},
-    {'F', 6102, "real overflow"},
-    {'F', 6103, "invalid real"},
-    {'F', 6101, "number longer than 4096 characters"},
-    {'F', 6103, "number longer than 4096 characters"},
-    {'F', 6302, "more than one radix specifier"},
-    {'F', 6303, "radix outside 2..36"},
-    {'F', 6502, "repeat count must be positive"},
-    {'F', 6503, "multiple repeat factors"},
-    {'F', 6504, "invalid number"},
-    {'F', 6500, "system read error"},
-    {'F', 6501, "end of file encountered"},
-    {'F', 6412, "file open rejected by the system"},
-    {'F', 6413, "file already connected to a different unit"},
-    {'F', 6414, "access denied"},
-    {'F', 6415, "file already exists"},
-    {'F', 6416, "file not found"},
-    {'F', 6417, "too many open files"},
-    {'F', 6418, "too many units connected"},
-    {'F', 6414, "the name designates a folder, not a file"},
-    {'F', 6412, "no process is reading the FIFO"},
-    {'F', 6412, "a device that is not a console cannot be read"},
-    {'F', 6421, "write access denied"},
-    {'F', 6422, "no space left on device"},
-    {'F', 6423, "system write error"},
-    {'F', 6423, "the reader of the pipe has gone"},
-    {'F', 6980, "invalid format"},
-    {'F', 6981, "item type does not match its edit descriptor"},
-    {'F', 6982, "format has no edit descriptor for the item"},
-    {'F', 6700, "insufficient memory"},
-    {'F', 6800, "interrupted by "},
-    {'M', 6101, "floating-point error: invalid"},
-    {'M', 6102, "floating-point error: denormal"},
-    {'M', 6103, "floating-point error: divide by zero"},
-    {'M', 6104, "floating-point error: overflow"},
-    {'M', 6105, "floating-point error: underflow"},
-    {'M', 6106, "floating-point error: inexact"},
-};
-static_assert(sizeof catalogue / sizeof catalogue[0] == static_cast<int>(Erro::fp_inexact) + 1);
+static_assert(table::check_erros(table::erros, erro_count) == table::Flaw::none);
+static_assert(table::check_math(table::math_kinds, math_kind_count, table::erros) == table::Flaw::none);
+static_assert(table::check_recusas(table::recusas, recusa_count) == table::Flaw::none);
 
-const char* const math_kinds[] = {"", "DOMAIN", "SING", "OVERFLOW", "UNDERFLOW", "TLOSS", "PLOSS"};
+const ErroRow& row(Erro e) { return table::erros[static_cast<std::size_t>(e)]; }
 
 // Fixed-capacity text assembly that is safe inside a signal handler.
 struct Text {
@@ -128,7 +87,7 @@ bool first_report() {
 void interruption_error(const char* signal_name) {
   if (reporting.exchange(1) != 0) plat::end_interrupted();
   if (units_on_exit.whole_records_signal_safe != nullptr) units_on_exit.whole_records_signal_safe();
-  const Entry& en = catalogue[static_cast<int>(Erro::interrupted)];
+  const ErroRow& en = row(Erro::interrupted);
   Text t;
   t.add("\r\nrun-time error ");
   t.add_number(en.letter, en.number);
@@ -142,13 +101,13 @@ void interruption_error(const char* signal_name) {
 
 void set_units_on_exit(const UnitsOnExit& units) { units_on_exit = units; }
 
-char erro_letter(Erro e) { return catalogue[static_cast<int>(e)].letter; }
-int erro_number(Erro e) { return catalogue[static_cast<int>(e)].number; }
-std::string_view erro_message(Erro e) { return catalogue[static_cast<int>(e)].message; }
+char erro_letter(Erro e) { return row(e).letter; }
+int erro_number(Erro e) { return row(e).number; }
+std::string_view erro_message(Erro e) { return row(e).message; }
 
 void io_error(Erro e, Statement st, std::string_view file_name) {
   if (!first_report()) plat::exit_now(1);
-  const Entry& en = catalogue[static_cast<int>(e)];
+  const ErroRow& en = row(e);
   Text t;
   t.add("\r\nrun-time error ");
   t.add_number(en.letter, en.number);
@@ -168,7 +127,7 @@ void general_error(Erro e) { io_error(e, Statement::none, {}); }
 
 void fp_error(Erro e) {
   if (!first_report()) plat::exit_now(1);
-  const Entry& en = catalogue[static_cast<int>(e)];
+  const ErroRow& en = row(e);
   Text t;
   t.add("\r\nrun-time error ");
   t.add_number(en.letter, en.number);
@@ -180,18 +139,37 @@ void fp_error(Erro e) {
 
 void math_error(const char* routine, MathKind kind) {
   if (!first_report()) plat::exit_now(1);
+  const table::MathRow& k = table::math_kinds[static_cast<std::size_t>(kind) - 1];
   Text t;
   t.add("\r\nrun-time error ");
-  t.add_number('M', 6200 + static_cast<int>(kind));
+  t.add_number('M', k.number);
   t.add(": MATH\r\n- ");
   t.add(routine);
   t.add(": ");
-  t.add(math_kinds[static_cast<int>(kind)]);
+  t.add(k.name);
   t.add(" error\r\n");
-  report_and_exit(t, 'M', 6200 + static_cast<int>(kind), false);
+  report_and_exit(t, 'M', k.number, false);
 }
 
 void set_error_hook(ErrorHook hook) { error_hook = hook; }
+
+std::string refusal_text(std::string_view subject, Recusa r, std::initializer_list<std::string_view> values) {
+  const table::RecusaRow& rec = table::recusas[static_cast<std::size_t>(r)];
+  CALOR2D_ASSERT(values.size() == static_cast<std::size_t>(rec.values));
+  std::string line(subject);
+  line += ": ";
+  const auto* value = values.begin();
+  for (const char* p = rec.text; *p != '\0'; ++p) {
+    if (p[0] == '{' && p[1] == '}') {
+      line += *value++;
+      ++p;
+    } else {
+      line += *p;
+    }
+  }
+  line += "\r\n";
+  return line;
+}
 
 void write_stderr(std::string_view text) { plat::write_raw(plat::std_error(), text.data(), text.size()); }
 

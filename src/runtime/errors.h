@@ -12,59 +12,65 @@
 // exits with status 1.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <initializer_list>
+#include <string>
 #include <string_view>
 
 namespace rt {
 
-// Conditions with a fixed letter, number and message. The comment gives the cause.
+// Conditions with a fixed letter, number and message (error_table.h). The
+// comment gives the cause.
 enum class Erro : std::uint8_t {
   // Input conversion.
-  int_overflow,       // F6100 integer value outside -2147483648..2147483647
-  int_bad_digit,      // F6101 byte that is not a digit of the number's base
-  real_overflow,      // F6102 real value beyond the double range
-  real_bad_number,    // F6103 token not wholly a number, or no digit
-  int_too_long,       // F6101 integer spelt with more characters than a value may hold
-  real_too_long,      // F6103 real spelt with more characters than a value may hold
-  radix_twice,        // F6302 second '#' in an integer
-  radix_invalid,      // F6303 base before '#' outside 2..36
-  repeat_zero,        // F6502 repeat count 0 or negative
-  repeat_twice,       // F6503 second repeat count before the value
-  number_quoted,      // F6504 quoted or parenthesised value for a number
+  int_overflow,       // integer value outside -2147483648..2147483647
+  int_bad_digit,      // byte that is not a digit of the number's base
+  real_overflow,      // real value beyond the double range
+  real_bad_number,    // token not wholly a number, or no digit
+  int_too_long,       // integer spelt with more characters than a value may hold
+  real_too_long,      // real spelt with more characters than a value may hold
+  radix_twice,        // second '#' in an integer
+  radix_invalid,      // base before '#' outside 2..36
+  repeat_zero,        // repeat count 0 or negative
+  repeat_twice,       // second repeat count before the value
+  number_quoted,      // quoted or parenthesised value for a number
   // Records.
-  read_failed,        // F6500 the operating system read failed
-  end_of_file,        // F6501 a refill read no bytes
+  read_failed,        // the operating system read failed
+  end_of_file,        // a refill read no bytes
   // Open.
-  open_failed,        // F6412 any other rejection of the open
-  open_connected,     // F6413 file already connected to another unit
-  open_denied,        // F6414 access denied, sharing violation, write-protected
-  open_exists,        // F6415 file appeared between the existence test and the create
-  open_not_found,     // F6416 file or path does not exist, or the name is too long
-  open_too_many,      // F6417 the process has too many open files
-  open_no_slot,       // F6418 all unit slots are in use
-  open_folder,        // F6414 the name designates a folder (or ends in a separator)
-  open_no_reader,     // F6412 writing to a FIFO that no process reads
-  open_not_a_file,    // F6412 reading a device that is not a console
+  open_failed,        // any other rejection of the open
+  open_connected,     // file already connected to another unit
+  open_denied,        // access denied, sharing violation, write-protected
+  open_exists,        // file appeared between the existence test and the create
+  open_not_found,     // file or path does not exist, or the name is too long
+  open_too_many,      // the process has too many open files
+  open_no_slot,       // all unit slots are in use
+  open_folder,        // the name designates a folder (or ends in a separator)
+  open_no_reader,     // writing to a FIFO that no process reads
+  open_not_a_file,    // reading a device that is not a console
   // Writing.
-  write_denied,       // F6421 access denied or lock violation on write or cut
-  write_disk_full,    // F6422 no space left on the device
-  write_failed,       // F6423 any other failed write, flush or cut
-  write_no_reader,    // F6423 the reader of a pipe or FIFO has gone
+  write_denied,       // access denied or lock violation on write or cut
+  write_disk_full,    // no space left on the device
+  write_failed,       // any other failed write, flush or cut
+  write_no_reader,    // the reader of a pipe or FIFO has gone
   // Formats.
-  format_invalid,     // F6980 malformed format text
-  format_item_type,   // F6981 item type does not suit its edit descriptor
-  format_no_item,     // F6982 format ended while items remained
+  format_invalid,     // malformed format text
+  format_item_type,   // item type does not suit its edit descriptor
+  format_no_item,     // format ended while items remained
   // General.
-  no_memory,          // F6700 an allocation failed, or the fields cannot fit in memory
-  interrupted,        // F6800 SIGTERM, SIGINT or SIGHUP ended the run
+  no_memory,          // an allocation failed, or the fields cannot fit in memory
+  interrupted,        // SIGTERM, SIGINT or SIGHUP ended the run
   // Floating-point traps (letter M, context MATH).
-  fp_invalid,         // M6101
-  fp_denormal,        // M6102
-  fp_divide_by_zero,  // M6103
-  fp_overflow,        // M6104
-  fp_underflow,       // M6105
-  fp_inexact,         // M6106
+  fp_invalid,
+  fp_denormal,
+  fp_divide_by_zero,
+  fp_overflow,
+  fp_underflow,
+  fp_inexact,
 };
+// Keep on the last condition: the table's check counts its rows against it.
+inline constexpr std::size_t erro_count = static_cast<std::size_t>(Erro::fp_inexact) + 1;
 
 enum class Statement : std::uint8_t { none, read, write, open, close };
 
@@ -80,9 +86,21 @@ std::string_view erro_message(Erro e);
 // Trapped floating-point fault; async-signal-safe.
 [[noreturn]] void fp_error(Erro e);
 
-// Errors signalled by a math routine: "<routine>: <KIND> error", M62xx.
+// Errors signalled by a math routine: "<routine>: <KIND> error", letter M.
 enum class MathKind : std::uint8_t { domain = 1, sing, overflow, underflow, tloss, ploss };
+inline constexpr std::size_t math_kind_count = static_cast<std::size_t>(MathKind::ploss);
 [[noreturn]] void math_error(const char* routine, MathKind kind);
+
+// Case values the run could not survive, refused before anything else happens
+// with a line of their own, unnumbered: "<subject>: <text>" CR LF.
+enum class Recusa : std::uint8_t {
+  below_one,         // a count or step (name, value) under 1
+  too_many_nodes,    // Nx*Ny (value) beyond a 32-bit integer
+  report_over_case,  // the report (name) would land on the case file (name)
+};
+inline constexpr std::size_t recusa_count = static_cast<std::size_t>(Recusa::report_over_case) + 1;
+// The refusal's line, its values in the order the text takes them.
+std::string refusal_text(std::string_view subject, Recusa r, std::initializer_list<std::string_view> values);
 
 // Writes text to standard error as it stands.
 void write_stderr(std::string_view text);

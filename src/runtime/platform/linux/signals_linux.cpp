@@ -5,6 +5,7 @@
 
 #include <cstring>
 
+#include "runtime/invariant.h"
 #include "runtime/platform/platform.h"
 
 namespace rt::plat {
@@ -15,14 +16,18 @@ InterruptHandler handler = nullptr;
 pthread_t handling_thread;
 volatile sig_atomic_t caught = 0;
 
-constexpr int interruptions[] = {SIGTERM, SIGINT, SIGHUP};
+constexpr struct {
+  int sig;
+  const char* name;
+} interruptions[] = {{SIGTERM, "SIGTERM"}, {SIGINT, "SIGINT"}, {SIGHUP, "SIGHUP"}};
 
+// The handler is installed for these signals alone, so another one here is a
+// fault of this file, not of the run.
 const char* name_of(int sig) {
-  switch (sig) {
-    case SIGTERM: return "SIGTERM";
-    case SIGINT: return "SIGINT";
-    default: return "SIGHUP";
-  }
+  for (const auto& i : interruptions)
+    if (i.sig == sig) return i.name;
+  CALOR2D_ASSERT(false && "handler installed only for the interruptions");
+  return nullptr;
 }
 
 void on_signal(int sig) {
@@ -48,8 +53,9 @@ void catch_interruptions(InterruptHandler h) {
   // On the stack kept for trapped faults; one interruption at a time.
   sa.sa_flags = SA_ONSTACK;
   sigemptyset(&sa.sa_mask);
-  for (int sig : interruptions) sigaddset(&sa.sa_mask, sig);
-  for (int sig : interruptions) {
+  for (const auto& i : interruptions) sigaddset(&sa.sa_mask, i.sig);
+  for (const auto& i : interruptions) {
+    const int sig = i.sig;
     struct sigaction before;
     // Ignored by whoever started the run (nohup, a background job): stays so.
     if (::sigaction(sig, nullptr, &before) == 0 && before.sa_handler == SIG_IGN) continue;
