@@ -4,7 +4,7 @@
 #include <cstring>
 #include <string>
 
-#include "runtime/platform/platform.h"
+#include "runtime/command.h"
 
 namespace ajuda {
 
@@ -27,7 +27,7 @@ std::string uso() {
              "\n"
              "Antes de ler o caso e depois de escrever o relatório, executa\n"
              "\"notepad ARQUIVO\" pelo interpretador de comandos (COMSPEC, ou ") +
-         rt::plat::default_interpreter() +
+         rt::default_interpreter() +
          ")\n"
          "e espera que termine. Um notepad no PATH é usado como está; onde não há\n"
          "nenhum, o substituto instalado com o programa (" CALOR2D_LIBEXEC_SUBDIR "/notepad)\n"

@@ -12,7 +12,8 @@
 #include "leiaute.h"
 #include "runtime/invariant.h"
 #include "runtime/number_edit.h"
-#include "runtime/platform/platform.h"
+#include "runtime/run.h"
+#include "runtime/fpe.h"
 #include "runtime/units.h"
 #include "variaveis.h"
 
@@ -33,7 +34,7 @@ Helper helper = Helper::automatic;
 // Whether every Ta - T of the listing is computed without raising one of the
 // trapped exceptions: the helper must never meet a trap.
 bool differences_quiet(std::int64_t n) {
-  rt::plat::FpMasked masked;
+  rt::FpMasked masked;
   for (std::int64_t k = 1; k <= n; ++k) {
     volatile double d = Ta[k] - T[k];  // computed before the flags are read
     (void)d;
@@ -148,7 +149,7 @@ void set_helper(Helper h) { helper = h; }
 bool write_all_nodes() {
   const std::int64_t records = static_cast<std::int64_t>(Nx) * Ny;
   if (helper == Helper::never || records < 1) return false;
-  if (helper == Helper::automatic && (records < large || rt::plat::usable_processors() < 2)) return false;
+  if (helper == Helper::automatic && (records < large || rt::usable_processors() < 2)) return false;
   rt::unit_record* u = rt::find_unit(1);
   CALOR2D_ASSERT(u != nullptr);  // the report's unit, open while it is written
   if (!u->write_mode || !differences_quiet(records)) return false;

@@ -48,4 +48,6 @@ bool editor_command(const std::string& file, std::string& command) {
 
 bool findable(const char* name) { return plat::program_findable(name); }
 
+const char* default_interpreter() { return plat::default_interpreter(); }
+
 }  // namespace rt

@@ -26,4 +26,7 @@ bool editor_command(const std::string& file, std::string& command);
 // say so on the console.
 bool findable(const char* name);
 
+// The interpreter used when COMSPEC is unset or empty.
+const char* default_interpreter();
+
 }  // namespace rt

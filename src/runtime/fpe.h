@@ -7,9 +7,14 @@
 #pragma once
 
 #include "runtime/elementary.h"
+#include "runtime/platform/platform.h"
 
 namespace rt {
 
 void enable_fp_traps();
+
+// Every floating-point trap masked for the object's lifetime, the caller's
+// environment restored after; raised() tells the flags set in between.
+using FpMasked = plat::FpMasked;
 
 }  // namespace rt

@@ -29,4 +29,6 @@ void terminate_run(int status) {
   plat::exit_now(status);
 }
 
+int usable_processors() { return plat::usable_processors(); }
+
 }  // namespace rt

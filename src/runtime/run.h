@@ -13,4 +13,7 @@ void start_run(int argc, char** argv);
 // process with `status`. A failed flush on the way out of a normal run is reported.
 [[noreturn]] void terminate_run(int status);
 
+// The processors this process may run on (its affinity), at least 1.
+int usable_processors();
+
 }  // namespace rt

@@ -13,7 +13,7 @@
 #include <memory>
 #include <vector>
 
-#include "runtime/platform/platform.h"
+#include "runtime/run.h"
 #include "solvers/pace.h"
 #include "solvers/solvers.h"
 #include "solvers/stopping_test.h"
@@ -34,7 +34,7 @@ constexpr int alone_after_doubt = 64;
 Options program_options(int hist_step) {
   Options o;
   o.path = fast::best_path();
-  o.threads = rt::plat::usable_processors();
+  o.threads = rt::usable_processors();
   o.hist_step = hist_step;
   // Not yet measured closely: a band's sweep on smaller grids takes about as
   // long as the hand-overs between bands (a fraction of a microsecond).
