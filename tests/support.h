@@ -3,6 +3,7 @@
 
 #include <clocale>
 #include <functional>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -87,7 +88,8 @@ std::string case_file(const std::string& out_name, const std::string& Lx, const 
 class CommaDecimals {
  public:
   CommaDecimals() {
-    for (const char* name : {"pt_BR.UTF-8", "de_DE.UTF-8", "pt_PT.UTF-8", "fr_FR.UTF-8", "pt-BR", "de-DE"}) {
+    for (const char* name : {"pt_BR.UTF-8", "de_DE.UTF-8", "pt_PT.UTF-8", "fr_FR.UTF-8", "Portuguese_Brazil.1252",
+                             "German_Germany.1252"}) {
       if (std::setlocale(LC_NUMERIC, name) != nullptr && *std::localeconv()->decimal_point == ',') return;
     }
     std::setlocale(LC_NUMERIC, "C");
