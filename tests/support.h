@@ -1,7 +1,9 @@
 // Test support: temporary folders, files, and running the real program as a user would.
 #pragma once
 
+#include <clocale>
 #include <functional>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -79,6 +81,24 @@ RunResult run_with_file_size_limit(const std::string& dir, unsigned long long by
 // A case file with the nine values in order, one per record (LF line ends).
 std::string case_file(const std::string& out_name, const std::string& Lx, const std::string& Ly, int Nx, int Ny,
                       int itmax, const std::string& tol, int sol_mode, int hist_step);
+
+// For its lifetime, numbers are written with a decimal comma (LC_NUMERIC of a
+// locale that has one), as a library that called setlocale would leave them.
+// installed() is false when the system has no such locale.
+class CommaDecimals {
+ public:
+  CommaDecimals() {
+    for (const char* name : {"pt_BR.UTF-8", "de_DE.UTF-8", "pt_PT.UTF-8", "fr_FR.UTF-8", "Portuguese_Brazil.1252",
+                             "German_Germany.1252"}) {
+      if (std::setlocale(LC_NUMERIC, name) != nullptr && *std::localeconv()->decimal_point == ',') return;
+    }
+    std::setlocale(LC_NUMERIC, "C");
+  }
+  ~CommaDecimals() { std::setlocale(LC_NUMERIC, "C"); }
+  CommaDecimals(const CommaDecimals&) = delete;
+  CommaDecimals& operator=(const CommaDecimals&) = delete;
+  bool installed() const { return *std::localeconv()->decimal_point == ','; }
+};
 
 // The exact report text of a run-time error of an input/output statement.
 std::string io_error_text(char letter, int number, const std::string& statement, const std::string& file);

@@ -148,6 +148,16 @@ TEST(NumberFields, LargestDoubleStaysFinite) {
   EXPECT_EQ(v, -1.7976931348623157e308);
 }
 
+TEST(NumberFields, ADecimalCommaLocaleChangesNoDigitRead) {
+  testsupport::CommaDecimals comma;
+  if (!comma.installed()) GTEST_SKIP() << "no locale with a decimal comma is installed";
+  double v;
+  ASSERT_TRUE(ler_e25_15("   -2.500000000000000E-07", v));
+  EXPECT_EQ(v, -2.5e-7);
+  ASSERT_TRUE(ler_f15_3("         12.500", v));
+  EXPECT_EQ(v, 12.5);
+}
+
 TEST(NumberFields, SpecialsKeepThePatternTheWriterTellsApart) {
   const double especiais[] = {INFINITY, -INFINITY, std::nan(""), -std::nan(""), 0.0 * INFINITY};
   for (double x : especiais) {

@@ -208,12 +208,20 @@ TEST(ListInput, RealForms) {
       {"0e99999", 0.0},    {"5.", 5.0},         {"1.0e+308", 1.0e308},
       {"0.1000000000000000000000000099", 0.1},  // digits past the 25th do not count
       {"123456789012345678901234567890", 1.2345678901234567890123456e29},
-      {"0.000123", 0.000123},
+      {"0.000123", 0.000123},  {"-2.5e-310", -2.5e-310},  // a denormal, not a range error
   };
   for (const RealCase& c : cases) {
     EXPECT_EQ(rt::convert_real8(c.token, static_cast<int>(std::strlen(c.token))), c.value) << c.token;
   }
   EXPECT_TRUE(std::signbit(rt::convert_real8("-0.0", 4)));
+  EXPECT_TRUE(std::signbit(rt::convert_real8("-1e-400", 7)));
+}
+
+TEST(ListInput, ADecimalCommaLocaleChangesNoDigitRead) {
+  testsupport::CommaDecimals comma;
+  if (!comma.installed()) GTEST_SKIP() << "no locale with a decimal comma is installed";
+  EXPECT_EQ(rt::convert_real8("-2.5e-3", 7), -0.0025);
+  EXPECT_EQ(rt::convert_real8("1.0D+00", 7), 1.0);
 }
 
 struct ErrorCase {

@@ -13,6 +13,7 @@
 #include "runtime/errors.h"
 #include "runtime/invariant.h"
 #include "runtime/list_input.h"
+#include "runtime/unit_os.h"
 #include "runtime/units.h"
 #include "support.h"
 
@@ -219,7 +220,7 @@ TEST(Units, EveryFailedWriteEndsTheRunWithItsNumber) {
   testsupport::RunResult other = testsupport::run_forked([&] {
     open_path(1, out);
     write_text(1, "x\r\n");
-    ::dup2(::open("/dev/null", O_RDONLY), static_cast<int>(rt::find_unit(1)->handle.h));
+    ::dup2(::open("/dev/null", O_RDONLY), static_cast<int>(rt::find_unit(1)->os->handle.h));
     write_text(1, std::string(1500, 'y'));
   });
   EXPECT_EQ(other.status, 1);

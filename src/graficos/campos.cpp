@@ -2,11 +2,10 @@
 
 #include <cfloat>
 #include <cmath>
-#include <cstdlib>
 #include <cstring>
 #include <limits>
 
-#include "runtime/invariant.h"
+#include "runtime/decimal.h"
 
 namespace graficos {
 
@@ -49,13 +48,9 @@ bool ler_especial(std::string_view campo, double& v) {
   return false;
 }
 
-// strtod on a NUL-terminated copy; `texto` is short and already checked.
+// `texto` is already checked; a value beyond the largest double is the largest.
 double converter(std::string_view texto) {
-  char buf[48];
-  CALOR2D_ASSERT(texto.size() < sizeof buf);
-  std::memcpy(buf, texto.data(), texto.size());
-  buf[texto.size()] = '\0';
-  double d = std::strtod(buf, nullptr);
+  double d = rt::decimal_value(texto);
   if (std::isinf(d)) d = std::copysign(DBL_MAX, d);
   return d;
 }

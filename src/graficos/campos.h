@@ -11,10 +11,10 @@
 //   F15.3      "           .500"             -> 0.5
 //   I10        "        -1"                  -> -1
 //
-// The 16 printed digits are converted with strtod to the nearest double (the C
-// locale is in force: the program never calls setlocale). A finite field beyond
-// the largest double (DBL_MAX prints as 1.797693134862316E+308, which rounds to
-// infinity) reads as +-DBL_MAX, so a finite value stays finite.
+// The 16 printed digits are converted to the nearest double whatever the locale
+// (runtime/decimal.h). A finite field beyond the largest double (DBL_MAX prints
+// as 1.797693134862316E+308, which rounds to infinity) reads as +-DBL_MAX, so a
+// finite value stays finite.
 //
 // The specials keep the bit pattern that the writer tells apart, so the value
 // prints back as the same text: "1#IND" is the negative quiet NaN an invalid

@@ -1,12 +1,11 @@
 #include "runtime/list_input.h"
 
-#include <cfenv>
 #include <climits>
 #include <cmath>
-#include <cstdlib>
 #include <cstring>
 #include <string>
 
+#include "runtime/decimal.h"
 #include "runtime/errors.h"
 #include "runtime/platform/platform.h"
 #include "runtime/units.h"
@@ -248,7 +247,7 @@ double convert_real8(const char* t, int len) {
   {
     // The conversion signals overflow and underflow through the flags, not the traps.
     plat::FpMasked masked;
-    v = std::strtod(text.c_str(), nullptr);
+    v = decimal_value(text);
   }
   if (std::isinf(v)) fail(Erro::real_overflow);
   return v;

@@ -7,7 +7,13 @@
 #include <cstring>
 #include <memory>
 
+#include "runtime/platform/platform.h"
+#include "runtime/unit_os.h"
+
 namespace rt {
+
+unit_record::unit_record() : os(std::make_unique<unit_os>()) {}
+unit_record::~unit_record() = default;
 
 namespace {
 
@@ -111,17 +117,17 @@ bool release(Slot& s, plat::OsError& err) {
   s.rec = nullptr;
   s.unit = free_marker;
   std::atomic_signal_fence(std::memory_order_seq_cst);
-  bool closed = plat::close_file(rec->handle, err);
+  bool closed = plat::close_file(rec->os->handle, err);
   delete rec;
   return closed;
 }
 
 void refuse_second_connection(const unit_record& rec) {
-  if (!rec.has_id) return;
+  if (!rec.os->has_id) return;
   for (const Slot& s : unit_table) {
-    if (s.rec != nullptr && s.rec->has_id && s.rec->id == rec.id) {
+    if (s.rec != nullptr && s.rec->os->has_id && s.rec->os->id == rec.os->id) {
       plat::OsError ignored;
-      plat::close_file(rec.handle, ignored);
+      plat::close_file(rec.os->handle, ignored);
       io_error(Erro::open_connected, Statement::open, rec.name);
     }
   }
@@ -138,18 +144,18 @@ void connect(int unit, const std::string& name, bool must_exist) {
   std::string upper;
   plat::OsError err = plat::OsError::none;
   if (device_name(name, upper)) {
-    rec->handle = plat::open_device(upper, err);
-    if (!rec->handle.is_open()) io_error(open_error(err), Statement::open, name);
+    rec->os->handle = plat::open_device(upper, err);
+    if (!rec->os->handle.is_open()) io_error(open_error(err), Statement::open, name);
     rec->kind = Kind::device;
     rec->capacity = device_buffer_size;
     rec->console = upper == "CON" || upper == "USER";
   } else if (plat::names_folder(name)) {
     io_error(Erro::open_folder, Statement::open, name);
-  } else if (plat::is_stream(name, rec->id)) {
+  } else if (plat::is_stream(name, rec->os->id)) {
     // Opened read-write, a FIFO would make the run a reader of its own report
     // and never end; its direction is known at the first statement.
     rec->stream = true;
-    rec->has_id = true;
+    rec->os->has_id = true;
     refuse_second_connection(*rec);
   } else {
     bool exists = plat::file_exists(name);
@@ -158,13 +164,13 @@ void connect(int unit, const std::string& name, bool must_exist) {
     plat::OsError first = plat::OsError::none;
     const plat::Access tries[] = {plat::Access::read_write, plat::Access::read, plat::Access::write};
     const Action actions[] = {Action::read_write, Action::read, Action::write};
-    for (int t = 0; t < 3 && !rec->handle.is_open(); ++t) {
-      rec->handle = plat::open_file(name, tries[t], disp, err);
+    for (int t = 0; t < 3 && !rec->os->handle.is_open(); ++t) {
+      rec->os->handle = plat::open_file(name, tries[t], disp, err);
       if (t == 0) first = err;
       rec->action = actions[t];
     }
-    if (!rec->handle.is_open()) io_error(open_error(first), Statement::open, name);
-    rec->has_id = plat::file_identity(rec->handle, rec->id);
+    if (!rec->os->handle.is_open()) io_error(open_error(first), Statement::open, name);
+    rec->os->has_id = plat::file_identity(rec->os->handle, rec->os->id);
     refuse_second_connection(*rec);
     rec->write_mode = !exists;
   }
@@ -175,11 +181,11 @@ void connect(int unit, const std::string& name, bool must_exist) {
 
 // The first statement on a FIFO, pipe or device opens it in its direction.
 void open_stream_for(unit_record& u, Statement st) {
-  if (!u.stream || u.handle.is_open()) return;
+  if (!u.stream || u.os->handle.is_open()) return;
   bool reading = st == Statement::read;
   plat::OsError err = plat::OsError::none;
-  u.handle = plat::open_stream(u.name, reading ? plat::Access::read : plat::Access::write, err);
-  if (!u.handle.is_open()) {
+  u.os->handle = plat::open_stream(u.name, reading ? plat::Access::read : plat::Access::write, err);
+  if (!u.os->handle.is_open()) {
     io_error(open_error(err), Statement::open, u.name);
   }
   u.action = reading ? Action::read : Action::write;
@@ -187,7 +193,7 @@ void open_stream_for(unit_record& u, Statement st) {
 
 void fill_buffer(unit_record& u) {
   plat::OsError err;
-  plat::File from = u.console ? plat::std_input() : u.handle;
+  plat::File from = u.console ? plat::std_input() : u.os->handle;
   long n = plat::read_file(from, u.buffer, static_cast<std::size_t>(u.capacity), err);
   if (n < 0) {
     io_error(Erro::read_failed, Statement::read, u.name);
@@ -221,7 +227,7 @@ void quiet_close(Slot& s) {
   unit_record& u = *s.rec;
   if (u.write_mode) {
     plat::OsError err;
-    const plat::File f = u.console ? plat::std_output() : u.handle;
+    const plat::File f = u.console ? plat::std_output() : u.os->handle;
     const auto g = static_cast<std::size_t>(u.gathered);
     const bool whole = g == 0 || plat::write_file(f, u.gather.get(), g, err) == static_cast<long>(g);
     if (whole && u.dirty && u.position > 0) plat::write_file(f, u.buffer, static_cast<std::size_t>(u.position), err);
@@ -251,7 +257,7 @@ std::int64_t last_record_end(plat::File f, std::int64_t end) {
 // Written up to their last line feed unless a system write is under way; the
 // file is then cut back to its last whole record in either case.
 void write_whole_gathered(unit_record& u) {
-  const plat::File f = u.handle;
+  const plat::File f = u.os->handle;
   const std::int64_t at = plat::position_raw(f);
   if (at < 0) return;
   if (at == u.file_offset && u.flushing != 1) {
@@ -276,9 +282,9 @@ void write_whole_gathered(unit_record& u) {
 }
 
 void write_whole_records(unit_record& u) {
-  if (!u.write_mode || (!u.handle.is_open() && !u.console)) return;
+  if (!u.write_mode || (!u.os->handle.is_open() && !u.console)) return;
   if (gathers(u)) return write_whole_gathered(u);
-  const plat::File f = u.console ? plat::std_output() : u.handle;
+  const plat::File f = u.console ? plat::std_output() : u.os->handle;
   const std::int32_t pos = u.position;
   std::int32_t lf = pos - 1;
   while (lf >= 0 && u.buffer[lf] != '\n') --lf;
@@ -314,7 +320,7 @@ void set_arguments(int argc, char** argv) {
   next_argument = 1;
 }
 
-FileIdentity identity(const unit_record& u) { return {u.has_id, u.id}; }
+FileIdentity identity(const unit_record& u) { return {u.os->has_id, u.os->id.volume, u.os->id.index}; }
 
 bool same_file(const std::string& a, const std::string& b) { return plat::same_file(a, b); }
 
@@ -386,7 +392,7 @@ void enter_write_mode(unit_record& u) {
   if (u.kind == Kind::formatted) {
     std::int64_t logical = u.file_offset - (u.last + 1) + u.position;
     plat::OsError err;
-    if (!plat::truncate_file(u.handle, logical, err)) {
+    if (!plat::truncate_file(u.os->handle, logical, err)) {
       io_error(write_error(err), Statement::write, u.name);
     }
     u.file_offset = logical;
@@ -410,7 +416,7 @@ void write_gathered(unit_record& u) {
   plat::OsError err = plat::OsError::none;
   const auto n = static_cast<std::size_t>(u.gathered);
   u.flushing = 1;
-  const long written = plat::write_file(u.handle, u.gather.get(), n, err);
+  const long written = plat::write_file(u.os->handle, u.gather.get(), n, err);
   if (written != static_cast<long>(n)) {
     if (written > 0) {
       std::memmove(u.gather.get(), u.gather.get() + written, n - static_cast<std::size_t>(written));
@@ -478,7 +484,7 @@ void flush_buffer(unit_record& u, Statement st) {
   plat::OsError err = plat::OsError::none;
   std::size_t n = static_cast<std::size_t>(u.position);
   u.flushing = 1;
-  long written = plat::write_file(u.console ? plat::std_output() : u.handle, u.buffer, n, err);
+  long written = plat::write_file(u.console ? plat::std_output() : u.os->handle, u.buffer, n, err);
   if (written != static_cast<long>(n)) {
     // What did reach the file leaves the buffer, so the exit's last flush cannot write it twice.
     if (written > 0) {
@@ -514,7 +520,7 @@ void flush_all_units_signal_safe() {
   for (Slot& s : unit_table) {
     unit_record* u = s.rec;
     if (u == nullptr || !u->write_mode) continue;
-    const plat::File f = u->console ? plat::std_output() : u->handle;
+    const plat::File f = u->console ? plat::std_output() : u->os->handle;
     const bool handing = u->flushing == 2;
     const std::int32_t g = handing ? u->gather_target : u->gathered;
     if (g > 0 && !plat::write_raw(f, u->gather.get(), static_cast<std::size_t>(g))) continue;

@@ -15,7 +15,6 @@
 #include <string_view>
 
 #include "runtime/errors.h"
-#include "runtime/platform/platform.h"
 
 namespace rt {
 
@@ -29,12 +28,19 @@ inline constexpr int max_name_len = 259;
 enum class Kind : std::int8_t { device, formatted };
 enum class Action : std::int8_t { read_write, read, write };
 
+// The unit's file as the system knows it (runtime/unit_os.h): no platform type
+// reaches the users of this header.
+struct unit_os;
+
 struct unit_record {
+  unit_record();
+  ~unit_record();
+  unit_record(const unit_record&) = delete;
+  unit_record& operator=(const unit_record&) = delete;
+
   int unit = 0;
   std::string name;  // as opened, trimmed
-  plat::File handle;
-  plat::FileId id;        // volume and file index, to refuse a second unit on one file
-  bool has_id = false;
+  std::unique_ptr<unit_os> os;
   bool console = false;   // CON/USER: reads standard input, writes standard output
   bool stream = false;    // FIFO, pipe or device: opened by the first statement, for its direction
   Kind kind = Kind::formatted;
@@ -68,8 +74,10 @@ std::string unit_file_name(const char* name, int len);
 // the same file however it was named.
 struct FileIdentity {
   bool known = false;  // false where the system gives no identity
-  plat::FileId id;
-  bool same_file(const FileIdentity& other) const { return known && other.known && id == other.id; }
+  std::uint64_t volume = 0, index = 0;
+  bool same_file(const FileIdentity& other) const {
+    return known && other.known && volume == other.volume && index == other.index;
+  }
 };
 FileIdentity identity(const unit_record& u);
 // Whether two names designate one existing file.

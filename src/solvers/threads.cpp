@@ -17,13 +17,11 @@
 // summed by exactly one band, with the reference's residual.
 #include "solvers/threads.h"
 
-#include <cfenv>
 #include <cstddef>
 #include <cstring>
 #include <system_error>
 
 #if defined(__x86_64__) || defined(__i386__)
-#include <xmmintrin.h>
 #define CALOR2D_X86 1
 #endif
 
@@ -55,17 +53,6 @@ void wait_for(Ready ready, long spin_limit) {
     }
   }
 }
-
-// The caller's rounding mode, which the other threads compute in (threads do not
-// inherit the floating-point environment on Windows). No trap can fire in a run
-// (see Crew::run), so the masks do not matter.
-#ifdef CALOR2D_X86
-unsigned caller_mode() { return _mm_getcsr(); }
-void enter_mode(unsigned m) { _mm_setcsr(m); }
-#else
-unsigned caller_mode() { return static_cast<unsigned>(std::fegetround()); }
-void enter_mode(unsigned m) { std::fesetround(static_cast<int>(m)); }
-#endif
 
 }  // namespace
 
@@ -114,7 +101,7 @@ class BandGate final : public fast::StripGate {
 }  // namespace
 
 Crew::Crew(fast::Path path, double aP, double aE, double aN, int Nx, int Ny, double* T, int threads)
-    : path_(path), aP_(aP), aE_(aE), aN_(aN), Nx_(Nx), Ny_(Ny), T_(T), fp_mode_(caller_mode()) {
+    : path_(path), aP_(aP), aE_(aE), aN_(aN), Nx_(Nx), Ny_(Ny), T_(T) {
   const int rows = Ny > 2 ? Ny - 2 : 0;
   int P = threads < rows / 2 ? threads : rows / 2;
   if (P < 1) P = 1;
@@ -128,7 +115,16 @@ Crew::Crew(fast::Path path, double aP, double aE, double aN, int Nx, int Ny, dou
     bands_.push_back(std::move(band));
   }
   try {
-    for (int b = 1; b < P; ++b) threads_.emplace_back(&Crew::worker_main, this, b);
+    // The other threads compute in the caller's rounding mode, which a new thread
+    // does not inherit on Windows. No trap can fire in a run (see Crew::run), so
+    // the masks that come with it do not matter.
+    const rt::plat::FpModes modes = rt::plat::fp_modes();
+    for (int b = 1; b < P; ++b) {
+      threads_.emplace_back([this, b, modes] {
+        rt::plat::set_fp_modes(modes);
+        worker_main(b);
+      });
+    }
   } catch (const std::system_error&) {
     // No more threads: one band on this thread.
     quit_.store(true, std::memory_order_release);
@@ -156,7 +152,6 @@ void Crew::next_generation() {
 }
 
 void Crew::worker_main(int b) {
-  enter_mode(fp_mode_);
   int seen = 0;
   for (;;) {
     // Between runs the solve may go on alone for a long while: the thread sleeps.

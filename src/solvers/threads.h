@@ -51,7 +51,6 @@ class Crew {
   double* T_;
   std::vector<std::unique_ptr<Band>> bands_;
   std::vector<std::thread> threads_;
-  unsigned fp_mode_ = 0;
   int done_ = 0, count_ = 0;
   alignas(64) std::atomic<int> generation_{0};
   alignas(64) std::atomic<int> finished_{0};

@@ -8,8 +8,9 @@
 #include <string>
 #include <string_view>
 
-// The platform's own type for a saved floating-point environment, from the
-// folder of the platform being built (linux/ or windows/).
+// The platform's own types for a saved floating-point environment and for the
+// modes a thread computes in, from the folder of the platform being built
+// (linux/ or windows/).
 #include "fp_saved.h"
 
 namespace rt::plat {
@@ -182,5 +183,10 @@ struct FpMasked {
  private:
   FpSaved saved_;
 };
+// The calling thread's floating-point modes (the rounding mode, with whatever
+// the platform keeps beside it), to be put into a thread that computes for it:
+// a new thread starts with them on Linux but not on Windows.
+FpModes fp_modes();
+void set_fp_modes(const FpModes& modes);
 
 }  // namespace rt::plat

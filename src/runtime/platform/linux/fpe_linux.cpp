@@ -55,4 +55,12 @@ FpMasked::~FpMasked() { ::fesetenv(&saved_); }
 
 int FpMasked::raised() const { return ::fetestexcept(FE_ALL_EXCEPT); }
 
+FpModes fp_modes() {
+  FpModes m;
+  ::fegetenv(&m);
+  return m;
+}
+
+void set_fp_modes(const FpModes& modes) { ::fesetenv(&modes); }
+
 }  // namespace rt::plat

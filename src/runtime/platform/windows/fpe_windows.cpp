@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <float.h>
+#include <xmmintrin.h>
 
 #include <cfenv>
 #include <cstdlib>
@@ -101,5 +102,11 @@ FpMasked::~FpMasked() {
 }
 
 int FpMasked::raised() const { return fe_bits(_statusfp()); }
+
+// The whole register, as it stands: the rounding mode and the denormal controls
+// with it (the masks do not matter to a thread that traps nowhere).
+FpModes fp_modes() { return {_mm_getcsr()}; }
+
+void set_fp_modes(const FpModes& modes) { _mm_setcsr(modes.mxcsr); }
 
 }  // namespace rt::plat
