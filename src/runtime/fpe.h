@@ -17,4 +17,10 @@ void enable_fp_traps();
 // environment restored after; raised() tells the flags set in between.
 using FpMasked = plat::FpMasked;
 
+// The rounding mode and the rest of the caller's environment, for threads that
+// must compute as the caller does.
+using FpModes = plat::FpModes;
+inline FpModes fp_modes() { return plat::fp_modes(); }
+inline void set_fp_modes(const FpModes& modes) { plat::set_fp_modes(modes); }
+
 }  // namespace rt

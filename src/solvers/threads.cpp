@@ -25,7 +25,8 @@
 #define CALOR2D_X86 1
 #endif
 
-#include "runtime/platform/platform.h"
+#include "runtime/fpe.h"
+#include "runtime/run.h"
 #include "solvers/stopping_test.h"
 
 namespace solvers::threads {
@@ -105,7 +106,7 @@ Crew::Crew(fast::Path path, double aP, double aE, double aN, int Nx, int Ny, dou
   const int rows = Ny > 2 ? Ny - 2 : 0;
   int P = threads < rows / 2 ? threads : rows / 2;
   if (P < 1) P = 1;
-  const long spin_limit = P <= rt::plat::usable_processors() ? 4000 : 20;
+  const long spin_limit = P <= rt::usable_processors() ? 4000 : 20;
   for (int b = 0; b < P; ++b) {
     auto band = std::make_unique<Band>();
     band->lo = 2 + static_cast<int>(static_cast<long long>(rows) * b / P);
@@ -118,10 +119,10 @@ Crew::Crew(fast::Path path, double aP, double aE, double aN, int Nx, int Ny, dou
     // The other threads compute in the caller's rounding mode, which a new thread
     // does not inherit on Windows. No trap can fire in a run (see Crew::run), so
     // the masks that come with it do not matter.
-    const rt::plat::FpModes modes = rt::plat::fp_modes();
+    const rt::FpModes modes = rt::fp_modes();
     for (int b = 1; b < P; ++b) {
       threads_.emplace_back([this, b, modes] {
-        rt::plat::set_fp_modes(modes);
+        rt::set_fp_modes(modes);
         worker_main(b);
       });
     }
