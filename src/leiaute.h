@@ -79,6 +79,7 @@ constexpr Texto<largura_faixa> faixa(std::string_view nome) {
   return t;
 }
 inline constexpr Texto<largura_faixa> estrelas = faixa("");
+// clang-format off
 inline constexpr Texto<largura_faixa> faixa_fisicos = faixa("Par\xE2metros F\xEDsicos");
 inline constexpr Texto<largura_faixa> faixa_numericos = faixa("Par\xE2metros Num\xE9ricos");
 inline constexpr Texto<largura_faixa> faixa_solucoes = faixa("Solu\xE7\xF5" "es");
@@ -107,6 +108,7 @@ inline constexpr int coluna_final = 45;
 inline constexpr std::string_view rotulo_Tm_a = "Temperatura m\xE9" "dia (anal\xEDtica):";
 inline constexpr std::string_view rotulo_Tm_n = "Temperatura m\xE9" "dia (num\xE9rica):";
 inline constexpr std::string_view rotulo_Tm_erro = "Erro num\xE9rico:";
+// clang-format on
 inline constexpr std::string_view rotulo_tempo = "Tempo de processamento (em segundos):";
 
 // A table heading: each text from its 1-based column.

@@ -139,7 +139,9 @@ TEST_P(Records, TabLeftOfRecordEndOverwrites) {
 TEST_P(Records, LiteralsKeepTheirBytes) {
   EXPECT_EQ(run("('it''s',' ''''')"), "it's ''\r\n");
   EXPECT_EQ(run("('''')"), "'\r\n");
+  // clang-format off
   EXPECT_EQ(run("('Solu\xE7\xF5" "es',',()/T5')"), "Solu\xE7\xF5" "es,()/T5\r\n");
+  // clang-format on
 }
 
 TEST_P(Records, GroupsRepeatAndNest) {
@@ -302,12 +304,14 @@ TEST_P(Records, ReportSolutionHeadingAndMeans) {
   EXPECT_EQ(head[2], blanks(4) + "Posi\xE7\xE3o x" + blanks(16) + "Posi\xE7\xE3o y" + blanks(16) + "Temp. num\xE9rica" +
                          blanks(11) + "Temp. anal\xEDtica" + blanks(10) + "Erro num\xE9rico");
 
+  // clang-format off
   const auto means = split_records(run(
       "(2/,'Temperatura m\xE9" "dia (anal\xEDtica):',T45,1P,E25.15,/,'Erro num\xE9rico:',T45,1P,E25.15)",
       {R(0.25), R(-0.0)}));
   ASSERT_EQ(means.size(), 4u);
   EXPECT_EQ(means[2], "Temperatura m\xE9" "dia (anal\xEDtica):" + blanks(14) + "    2.500000000000000E-01");
   EXPECT_EQ(means[3], "Erro num\xE9rico:" + blanks(30) + "    0.000000000000000E+00");
+  // clang-format on
 }
 
 // ---- Through a unit's file ------------------------------------------------------------
@@ -374,9 +378,13 @@ TEST_F(UnitFile, RewritingOverALongerFileLeavesNoTrace) {
 TEST_F(UnitFile, AccentedLettersStaySingleBytes) {
   const std::string path = dir.file("acentos.txt");
   open(path);
+  // clang-format off
   statement(1, "('Solu\xE7\xF5" "es ',I1)", {N(3)});
+  // clang-format on
   rt::close_unit(1);
+  // clang-format off
   EXPECT_EQ(read_file(path), "Solu\xE7\xF5" "es 3\r\n");
+  // clang-format on
 }
 
 TEST_F(UnitFile, MalformedFormatLeavesTheOldFileUncut) {

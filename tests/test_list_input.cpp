@@ -193,7 +193,9 @@ TEST(ListInput, IntegerForms) {
     EXPECT_EQ(rt::convert_int4(c.token, static_cast<int>(std::strlen(c.token))), c.value) << c.token;
   }
   EXPECT_EQ(rt::convert_int4("12\0x9", 5), 12);
+  // clang-format off
   EXPECT_EQ(rt::convert_int4("7\x1a" "9", 3), 7);
+  // clang-format on
 }
 
 struct RealCase {

@@ -232,8 +232,10 @@ TEST(Program, HelpAndVersionAloneAnswerAndTouchNothing) {
   TempDir dir;
   std::string version = run_calor2d(dir.path(), {"--version"}).out;
   EXPECT_EQ(version.find('\n'), version.size() - 1) << version;
+  // clang-format off
   std::string usage = run_calor2d(dir.path(), {"--help"}).out;
   for (const char* said : {"entrada_geral.ent", "notepad", "libexec/calor2d/notepad", "Estado de sa\xC3\xAD" "da: 0",
+  // clang-format on
                            "1 qualquer falha", "calor2d < /dev/null"})
     EXPECT_NE(usage.find(said), std::string::npos) << said;
   // The manual page has both, and says they depart from a program without options.

@@ -74,6 +74,7 @@ std::string whole(int v) { return "    " + std::to_string(v) + ".000000000000000
 // numerical field is 3/16; sin(pi) = 1.2246467991473532e-16 on the top-right
 // corner, and the right column of Ta is sin(pi)*sinh(pi/2)/sinh(pi).
 TEST(Report, SmallCaseIsWrittenRecordByRecord) {
+  // clang-format off
   const std::string expected =
     "Difus\xE3o de Calor 2DP em Placa Plana sem Gera\xE7\xE3o de Calor\r\n"
     "\r\n"
@@ -129,6 +130,7 @@ TEST(Report, SmallCaseIsWrittenRecordByRecord) {
     "\r\n"
     "\r\n"
     "Tempo de processamento (em segundos):       ###############\r\n";
+  // clang-format on
   std::string bytes;
   Records got = report_of(case_file("r.txt", "1.0", "1.0", 3, 3, 5, "1.0d-6", 1, 1), &bytes);
   ASSERT_EQ(got.size(), 54u);
@@ -170,7 +172,9 @@ TEST(ReportHistory, RowsAtEveryMultipleOfTheStepThenTheLastIteration) {
     SCOPED_TRACE("itmax " + std::to_string(c.itmax) + ", hist_step " + std::to_string(c.hist_step));
     Records records = report_of(case_file("r.txt", "1.0", "1.0", 5, 5, c.itmax, "-1.0", 3, c.hist_step));
     ASSERT_GT(records.size(), 19u);
+    // clang-format off
     EXPECT_EQ(records[18].substr(10), std::string(19, ' ') + " = it:     itera\xE7\xF5" "es realizadas");
+    // clang-format on
     EXPECT_EQ(std::stoi(records[18].substr(0, 10)), c.itmax);
     Records rows = rows_after(records, history_heading);
     ASSERT_EQ(rows.size(), c.rows.size());
@@ -237,6 +241,8 @@ TEST(ReportSolutions, OtherModesKeepTheHeadingAndListNoNode) {
     ASSERT_LT(h + 3, records.size());
     EXPECT_EQ(records[h + 1], "");
     EXPECT_EQ(records[h + 2], "");
+    // clang-format off
     EXPECT_EQ(records[h + 3].rfind("Temperatura m\xE9" "dia (anal\xEDtica):", 0), 0u) << records[h + 3];
+    // clang-format on
   }
 }

@@ -44,13 +44,13 @@ def main():
     w("\n// sin(i/64), cos(i/64), i = 0..%d\n" % 51)
     w("const DD sin_tab[52] = {\n")
     for i in range(52):
-        w("  {%s, %s},\n" % tuple(hx(t) for t in dd(sin(mpf(i) / 64))))
+        w("    {%s, %s},\n" % tuple(hx(t) for t in dd(sin(mpf(i) / 64))))
     w("};\nconst DD cos_tab[52] = {\n")
     for i in range(52):
-        w("  {%s, %s},\n" % tuple(hx(t) for t in dd(cos(mpf(i) / 64))))
+        w("    {%s, %s},\n" % tuple(hx(t) for t in dd(cos(mpf(i) / 64))))
     w("};\n\n// 2^(j/256), j = 0..255\nconst DD exp2_tab[256] = {\n")
     for j in range(256):
-        w("  {%s, %s},\n" % tuple(hx(t) for t in dd(mpf(2) ** (mpf(j) / 256))))
+        w("    {%s, %s},\n" % tuple(hx(t) for t in dd(mpf(2) ** (mpf(j) / 256))))
     w("};\n\n}  // namespace rt::elem\n")
 
 
