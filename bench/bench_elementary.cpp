@@ -70,8 +70,9 @@ class Ratios : public benchmark::ConsoleReporter {
     ConsoleReporter::Finalize();
     for (const char* f : {"sin", "sinh_small", "sinh", "cosh"}) {
       const double own = median_["own_" + std::string(f)], lib = median_["libc_" + std::string(f)];
-      if (lib > 0) std::printf("%-11s own / C library = %.2f (median of 5, %.1f vs %.1f ns per call)\n", f, own / lib,
-                               own / 4096, lib / 4096);
+      if (lib > 0)
+        std::printf("%-11s own / C library = %.2f (median of 5, %.1f vs %.1f ns per call)\n", f, own / lib, own / 4096,
+                    lib / 4096);
     }
   }
 

@@ -14,8 +14,8 @@
 
 namespace {
 
-using mpfr_ref::Fn;
 using mpfr_ref::call;
+using mpfr_ref::Fn;
 
 struct Domain {
   const char* label;

@@ -28,8 +28,7 @@ namespace {
 
 namespace v = variaveis;
 
-constexpr char case_text[] =
-    "'relatorio_c.txt'\n1.0\n1.0\n1001\n1001\n200\n1.0d-8\n1\n10\n";
+constexpr char case_text[] = "'relatorio_c.txt'\n1.0\n1.0\n1001\n1001\n200\n1.0d-8\n1\n10\n";
 
 std::string read_all(const char* name) {
   std::ifstream f(name, std::ios::binary);
@@ -39,9 +38,7 @@ std::string read_all(const char* name) {
 }
 
 // The report up to its last record, which holds the processing time.
-std::string without_time(const std::string& report) {
-  return report.substr(0, report.rfind("Tempo de processamento"));
-}
+std::string without_time(const std::string& report) { return report.substr(0, report.rfind("Tempo de processamento")); }
 
 std::vector<double> initial_T;  // the field the solver starts from
 
@@ -63,8 +60,8 @@ void solve(bool reference, benchmark::State& state) {
       solvers::gauss_seidel_reference(v::aP, v::aE, v::aN, v::itmax, v::tol, v::Nx, v::Ny, L1.data(), L2.data(),
                                       Linf.data(), it, T.data());
     } else {
-      solvers::gauss_seidel(v::aP, v::aE, v::aN, v::itmax, v::tol, v::Nx, v::Ny, L1.data(), L2.data(), Linf.data(),
-                            it, T.data(), v::hist_step);
+      solvers::gauss_seidel(v::aP, v::aE, v::aN, v::itmax, v::tol, v::Nx, v::Ny, L1.data(), L2.data(), Linf.data(), it,
+                            T.data(), v::hist_step);
     }
     benchmark::DoNotOptimize(T.data());
   }
@@ -104,19 +101,33 @@ int main(int argc, char** argv) {
   std::swap(initial_T, v::T);
 
   using benchmark::RegisterBenchmark;
-  RegisterBenchmark("c/run_fast", [](benchmark::State& s) {
-    for (auto _ : s) principal::run();
-  })->Iterations(2)->Unit(benchmark::kSecond)->UseRealTime();
+  RegisterBenchmark("c/run_fast",
+                    [](benchmark::State& s) {
+                      for (auto _ : s) principal::run();
+                    })
+      ->Iterations(2)
+      ->Unit(benchmark::kSecond)
+      ->UseRealTime();
   RegisterBenchmark("c/solver_reference", [](benchmark::State& s) { solve(true, s); })
-      ->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
+      ->Iterations(1)
+      ->Unit(benchmark::kSecond)
+      ->UseRealTime();
   RegisterBenchmark("c/solver_fast", [](benchmark::State& s) { solve(false, s); })
-      ->Iterations(2)->Unit(benchmark::kSecond)->UseRealTime();
+      ->Iterations(2)
+      ->Unit(benchmark::kSecond)
+      ->UseRealTime();
   RegisterBenchmark("c/report_fast", [](benchmark::State& s) { write_with(rt::decimal_form, s); })
-      ->Iterations(2)->Unit(benchmark::kSecond)->UseRealTime();
+      ->Iterations(2)
+      ->Unit(benchmark::kSecond)
+      ->UseRealTime();
   RegisterBenchmark("c/report_bigint", [](benchmark::State& s) { write_with(rt::decimal_form_reference, s); })
-      ->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
+      ->Iterations(1)
+      ->Unit(benchmark::kSecond)
+      ->UseRealTime();
   RegisterBenchmark("c/report_expansion", [](benchmark::State& s) { write_with(exact::decimal_form, s); })
-      ->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
+      ->Iterations(1)
+      ->Unit(benchmark::kSecond)
+      ->UseRealTime();
 
   Collector collector;
   benchmark::RunSpecifiedBenchmarks(&collector);
@@ -134,8 +145,10 @@ int main(int argc, char** argv) {
   const double run = t("c/run_fast"), sref = t("c/solver_reference"), sfast = t("c/solver_fast");
   const double rfast = t("c/report_fast"), rbig = t("c/report_bigint"), rexp = t("c/report_expansion");
   std::printf("\ncase c: %zu bytes of report, identical whichever conversion writes it\n", fast_report.size());
-  if (rfast > 0 && rbig > 0) std::printf("report writing: %.1fx faster than the big-integer conversion\n", rbig / rfast);
-  if (rfast > 0 && rexp > 0) std::printf("report writing: %.1fx faster than a full expansion per value\n", rexp / rfast);
+  if (rfast > 0 && rbig > 0)
+    std::printf("report writing: %.1fx faster than the big-integer conversion\n", rbig / rfast);
+  if (rfast > 0 && rexp > 0)
+    std::printf("report writing: %.1fx faster than a full expansion per value\n", rexp / rfast);
   if (sfast > 0 && sref > 0) std::printf("solver: %.1fx faster than the plain reference\n", sref / sfast);
   if (run > 0 && sref > 0 && rexp > 0) {
     // The plain run: the same run with the plain solver and full expansions in

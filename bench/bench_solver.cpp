@@ -86,8 +86,17 @@ Setup program_setup(const Case& c) {
   solvers::norm_L1(v::aP, v::aE, v::aN, v::Nx, v::Ny, v::T.data(), v::L1[0]);
   solvers::norm_L2(v::aP, v::aE, v::aN, v::Nx, v::Ny, v::T.data(), v::L2[0]);
   solvers::norm_Linf(v::aP, v::aE, v::aN, v::Nx, v::Ny, v::T.data(), v::Linf[0]);
-  return {v::aP, v::aE, v::aN, v::tol, v::Nx, v::Ny, v::itmax, v::T,
-          {v::L1.begin(), v::L1.end()}, {v::L2.begin(), v::L2.end()}, {v::Linf.begin(), v::Linf.end()}};
+  return {v::aP,
+          v::aE,
+          v::aN,
+          v::tol,
+          v::Nx,
+          v::Ny,
+          v::itmax,
+          v::T,
+          {v::L1.begin(), v::L1.end()},
+          {v::L2.begin(), v::L2.end()},
+          {v::Linf.begin(), v::Linf.end()}};
 }
 
 struct Outcome {
@@ -136,8 +145,7 @@ bool same_report(const Outcome& got, const Outcome& want, int step) {
   if (got.it != want.it || !same_bits(got.T, want.T)) return false;
   for (int k = 0;; k += step) {
     const int e = k > want.it ? want.it : k;
-    if (!same_bits(got.L1[e], want.L1[e]) || !same_bits(got.L2[e], want.L2[e]) ||
-        !same_bits(got.Linf[e], want.Linf[e]))
+    if (!same_bits(got.L1[e], want.L1[e]) || !same_bits(got.L2[e], want.L2[e]) || !same_bits(got.Linf[e], want.Linf[e]))
       return false;
     if (k >= want.it) return true;
   }
@@ -164,8 +172,8 @@ void verify_all(const std::vector<Setup>& setups) {
         Outcome got;
         solve(setups[c], way, p, got);
         if (!same_report(got, want, way == Way::every_norm ? 1 : hist_step)) {
-          std::fprintf(stderr, "case %s, path %s, way %d: the report would differ from the reference's\n",
-                       cases[c].id, solvers::fast::name(p), static_cast<int>(way));
+          std::fprintf(stderr, "case %s, path %s, way %d: the report would differ from the reference's\n", cases[c].id,
+                       solvers::fast::name(p), static_cast<int>(way));
           std::abort();
         }
       }
@@ -291,11 +299,11 @@ int main(int argc, char** argv) {
   std::printf("\nper node: ordered-addition floor %.3f ns", floor);
   if (division > 0) std::printf(", one AVX-512 division per 8 nodes %.3f ns", division);
   std::printf(" (wall times; medians if repeated)\n");
-  std::printf("%-4s %-22s %10s %12s %12s %12s %10s %10s\n", "case", "solver", "ns/node-it", "vs reference",
-              "vs every", "vs alone", "vs floor", "vs div");
+  std::printf("%-4s %-22s %10s %12s %12s %12s %10s %10s\n", "case", "solver", "ns/node-it", "vs reference", "vs every",
+              "vs alone", "vs floor", "vs div");
   const auto row = [&](const char* id, const std::string& label, double t, double ref, double every, double alone) {
-    std::printf("%-4s %-22s %10.3f %11.2fx %11.2fx %11.2fx %9.2fx %9.2fx\n", id, label.c_str(), t, ref / t,
-                every / t, alone / t, floor > 0 ? t / floor : 0.0, division > 0 ? t / division : 0.0);
+    std::printf("%-4s %-22s %10.3f %11.2fx %11.2fx %11.2fx %9.2fx %9.2fx\n", id, label.c_str(), t, ref / t, every / t,
+                alone / t, floor > 0 ? t / floor : 0.0, division > 0 ? t / division : 0.0);
   };
   for (const Case& c : cases) {
     const std::string id = c.id;

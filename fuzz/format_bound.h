@@ -43,12 +43,9 @@ inline double pass_bound(const std::string& f) {
   return total;
 }
 
-
 // Nested repeat counts multiply: (43811(583583/)) is 2.6e10 records, and
 // (7(5(4(2(4(2(... reaches it with small counts. Such a format is slow, not
 // wrong, so only formats whose one pass writes at most a MiB run.
-inline bool quick_enough(const std::string& format) {
-  return format.size() <= 600 && pass_bound(format) <= (1u << 20);
-}
+inline bool quick_enough(const std::string& format) { return format.size() <= 600 && pass_bound(format) <= (1u << 20); }
 
 }  // namespace fuzzing

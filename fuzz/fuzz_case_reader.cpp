@@ -31,17 +31,24 @@ struct Stopped {
 bool reader_error(const Stopped& s) {
   if (s.letter != 'F') return false;
   switch (s.number) {
-    case 6100: case 6101: case 6102: case 6103: case 6302: case 6303:
-    case 6500: case 6501: case 6502: case 6503: case 6504:
-      return true;
-    default:
-      return false;
+    case 6100:
+    case 6101:
+    case 6102:
+    case 6103:
+    case 6302:
+    case 6303:
+    case 6500:
+    case 6501:
+    case 6502:
+    case 6503:
+    case 6504: return true;
+    default: return false;
   }
 }
 
-int home = -1;            // the folder the fuzzer was started in
-std::string scratch;      // absolute
-std::string case_path;    // absolute
+int home = -1;          // the folder the fuzzer was started in
+std::string scratch;    // absolute
+std::string case_path;  // absolute
 
 void remove_scratch() {
   std::remove(case_path.c_str());

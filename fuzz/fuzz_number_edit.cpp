@@ -25,8 +25,10 @@ std::string expected_e(double x) {
   d.resize(16, '0');
   int e = p - 1;
   char exp[8];
-  if (e >= -99 && e <= 99) std::snprintf(exp, sizeof exp, "E%c%02d", e < 0 ? '-' : '+', std::abs(e));
-  else std::snprintf(exp, sizeof exp, "%c%03d", e < 0 ? '-' : '+', std::abs(e));
+  if (e >= -99 && e <= 99)
+    std::snprintf(exp, sizeof exp, "E%c%02d", e < 0 ? '-' : '+', std::abs(e));
+  else
+    std::snprintf(exp, sizeof exp, "%c%03d", e < 0 ? '-' : '+', std::abs(e));
   return right((x < 0 ? "-" : "") + d.substr(0, 1) + "." + d.substr(1) + exp, 25);
 }
 

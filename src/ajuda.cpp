@@ -30,7 +30,8 @@ std::string uso() {
          rt::default_interpreter() +
          ")\n"
          "e espera que termine. Um notepad no PATH é usado como está; onde não há\n"
-         "nenhum, o substituto instalado com o programa (" CALOR2D_LIBEXEC_SUBDIR "/notepad)\n"
+         "nenhum, o substituto instalado com o programa (" CALOR2D_LIBEXEC_SUBDIR
+         "/notepad)\n"
          "abre o arquivo em $VISUAL, $EDITOR, nano ou vi quando a entrada e a saída\n"
          "são terminais, e não abre nada numa execução em lote (calor2d < /dev/null).\n"
          "\n"

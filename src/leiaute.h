@@ -119,10 +119,10 @@ struct Coluna {
 inline constexpr Coluna cabecalho_historico[] = {
     {1, "  itera\xE7\xE3o"}, {15, "L1(it)/L1(0)"}, {40, "L2(it)/L2(0)"}, {65, "Linf(it)/Linf(0)"}};
 inline constexpr Coluna cabecalho_solucoes[] = {{5, "Posi\xE7\xE3o x"},
-                                         {30, "Posi\xE7\xE3o y"},
-                                         {55, "Temp. num\xE9rica"},
-                                         {80, "Temp. anal\xEDtica"},
-                                         {105, "Erro num\xE9rico"}};
+                                                {30, "Posi\xE7\xE3o y"},
+                                                {55, "Temp. num\xE9rica"},
+                                                {80, "Temp. anal\xEDtica"},
+                                                {105, "Erro num\xE9rico"}};
 
 // The writer's tabs only ever move forward, so a line can be rebuilt by padding
 // to each column in turn: no text reaches the next one.

@@ -47,8 +47,7 @@ void run() {
   solvers::norm_L2(aP, aE, aN, Nx, Ny, T.data(), L2[0]);
   solvers::norm_Linf(aP, aE, aN, Nx, Ny, T.data(), Linf[0]);
 
-  solvers::gauss_seidel(aP, aE, aN, itmax, tol, Nx, Ny, L1.data(), L2.data(), Linf.data(), it,
-                        T.data(), hist_step);
+  solvers::gauss_seidel(aP, aE, aN, itmax, tol, Nx, Ny, L1.data(), L2.data(), Linf.data(), it, T.data(), hist_step);
 
   tcpu = rt::timef();
   processamento::post_processing();

@@ -34,9 +34,14 @@ void reset() {
   sol_mode = hist_step = 0;
   N = 0;
   pi = dx = dy = 0.0;
-  x.clear(); y.clear(); T.clear(); Ta.clear();
+  x.clear();
+  y.clear();
+  T.clear();
+  Ta.clear();
   aP = aE = aN = 0.0;
-  L1.clear(); L2.clear(); Linf.clear();
+  L1.clear();
+  L2.clear();
+  Linf.clear();
   it = 0;
   Tm_a = Tm_n = tcpu = 0.0;
   sys_status = 0;

@@ -59,7 +59,7 @@ inline double boundary_distance(Fn f, double x) {
   }
   double out = 0.5;
   if (mpfr_regular_p(r)) {
-    const long e = mpfr_get_exp(r);  // r = m 2^e, 1/2 <= |m| < 1
+    const long e = mpfr_get_exp(r);         // r = m 2^e, 1/2 <= |m| < 1
     mpfr_mul_2si(t, r, 53 - e, MPFR_RNDN);  // the ulp becomes 1
     mpfr_abs(t, t, MPFR_RNDN);
     mpfr_frac(t, t, MPFR_RNDN);

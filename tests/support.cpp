@@ -29,8 +29,14 @@ std::string case_file(const std::string& out_name, const std::string& Lx, const 
                       int itmax, const std::string& tol, int sol_mode, int hist_step) {
   std::ostringstream s;
   s << "'" << out_name << "'   report file\n"
-    << Lx << "   Lx\n" << Ly << "   Ly\n" << Nx << "   Nx\n" << Ny << "   Ny\n"
-    << itmax << "   itmax\n" << tol << "   tol\n" << sol_mode << "   sol_mode\n" << hist_step << "   hist_step\n";
+    << Lx << "   Lx\n"
+    << Ly << "   Ly\n"
+    << Nx << "   Nx\n"
+    << Ny << "   Ny\n"
+    << itmax << "   itmax\n"
+    << tol << "   tol\n"
+    << sol_mode << "   sol_mode\n"
+    << hist_step << "   hist_step\n";
   return s.str();
 }
 

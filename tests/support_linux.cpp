@@ -176,8 +176,10 @@ RunResult run_forked(const std::function<void()>& fn) {
     dup2(devnull, 0);
     dup2(out_pipe[1], 1);
     dup2(err_pipe[1], 2);
-    close(out_pipe[0]); close(out_pipe[1]);
-    close(err_pipe[0]); close(err_pipe[1]);
+    close(out_pipe[0]);
+    close(out_pipe[1]);
+    close(err_pipe[0]);
+    close(err_pipe[1]);
     fn();
     rt::terminate_run(0);
   }

@@ -22,8 +22,8 @@ class RecordingShell {
  public:
   RecordingShell() {
     path_ = dir_.file("shell");
-    testsupport::write_file(path_, "#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\"; done > '" + dir_.file("args") +
-                                       "'\nexit 0\n");
+    testsupport::write_file(
+        path_, "#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\"; done > '" + dir_.file("args") + "'\nexit 0\n");
     ::chmod(path_.c_str(), 0755);
     setenv("COMSPEC", path_.c_str(), 1);
   }
@@ -42,7 +42,8 @@ int run(const std::string& cmd) { return rt::system(cmd.data(), static_cast<int>
 }  // namespace
 
 TEST(Command, InterpreterGetsTheSwitchAndTheCommandWithoutTrailingBlanks) {
-  if (testsupport::windows()) GTEST_SKIP() << "POSIX interpreter (sh -c, errno); the Windows command line is tested in test_windows";
+  if (testsupport::windows())
+    GTEST_SKIP() << "POSIX interpreter (sh -c, errno); the Windows command line is tested in test_windows";
   RecordingShell sh;
   EXPECT_EQ(run("notepad entrada_geral.ent     "), 0);
   EXPECT_EQ(sh.args(), "-c\nnotepad entrada_geral.ent\n");
@@ -51,14 +52,16 @@ TEST(Command, InterpreterGetsTheSwitchAndTheCommandWithoutTrailingBlanks) {
 }
 
 TEST(Command, BlankCommandStillStartsTheInterpreter) {
-  if (testsupport::windows()) GTEST_SKIP() << "POSIX interpreter (sh -c, errno); the Windows command line is tested in test_windows";
+  if (testsupport::windows())
+    GTEST_SKIP() << "POSIX interpreter (sh -c, errno); the Windows command line is tested in test_windows";
   RecordingShell sh;
   EXPECT_EQ(run("        "), 0);
   EXPECT_EQ(sh.args(), "-c\n\n");
 }
 
 TEST(Command, CommandLengthLimitIs1024AfterTrimming) {
-  if (testsupport::windows()) GTEST_SKIP() << "POSIX interpreter (sh -c, errno); the Windows command line is tested in test_windows";
+  if (testsupport::windows())
+    GTEST_SKIP() << "POSIX interpreter (sh -c, errno); the Windows command line is tested in test_windows";
   RecordingShell sh;
   EXPECT_EQ(run(std::string(1024, 'x') + "   "), 0);
   EXPECT_EQ(sh.args().size(), 3 + 1024 + 1);
@@ -68,7 +71,8 @@ TEST(Command, CommandLengthLimitIs1024AfterTrimming) {
 }
 
 TEST(Command, InterpreterPathLimitIs260) {
-  if (testsupport::windows()) GTEST_SKIP() << "POSIX interpreter (sh -c, errno); the Windows command line is tested in test_windows";
+  if (testsupport::windows())
+    GTEST_SKIP() << "POSIX interpreter (sh -c, errno); the Windows command line is tested in test_windows";
   RecordingShell sh;
   // The same script, reached through a path padded with "./" to the length wanted.
   auto padded_to = [&](std::size_t len) {
@@ -93,14 +97,16 @@ TEST(Command, InterpreterPathLimitIs260) {
 }
 
 TEST(Command, ChildStatusIsReturnedUnchanged) {
-  if (testsupport::windows()) GTEST_SKIP() << "POSIX interpreter (sh -c, errno); the Windows command line is tested in test_windows";
+  if (testsupport::windows())
+    GTEST_SKIP() << "POSIX interpreter (sh -c, errno); the Windows command line is tested in test_windows";
   unsetenv("COMSPEC");
   EXPECT_EQ(run("exit 3"), 3);
   EXPECT_EQ(run("true"), 0);
 }
 
 TEST(Command, MissingInterpreterReturnsMinusOneWithError2) {
-  if (testsupport::windows()) GTEST_SKIP() << "POSIX interpreter (sh -c, errno); the Windows command line is tested in test_windows";
+  if (testsupport::windows())
+    GTEST_SKIP() << "POSIX interpreter (sh -c, errno); the Windows command line is tested in test_windows";
   setenv("COMSPEC", "/nonexistent/interpreter", 1);
   errno = 0;
   EXPECT_EQ(run("true"), -1);
@@ -109,7 +115,8 @@ TEST(Command, MissingInterpreterReturnsMinusOneWithError2) {
 }
 
 TEST(Command, NonExecutableInterpreterReturnsMinusOneWithError8) {
-  if (testsupport::windows()) GTEST_SKIP() << "POSIX interpreter (sh -c, errno); the Windows command line is tested in test_windows";
+  if (testsupport::windows())
+    GTEST_SKIP() << "POSIX interpreter (sh -c, errno); the Windows command line is tested in test_windows";
   TempDir dir;
   std::string p = dir.file("plain");
   testsupport::write_file(p, "not a program");

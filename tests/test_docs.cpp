@@ -54,8 +54,10 @@ std::vector<Entry> parse(const std::string& page) {
       block.clear();
       continue;
     }
-    if (block == "case") e.case_text += line + "\n";
-    else if (lines != nullptr && !block.empty()) lines->push_back(line);
+    if (block == "case")
+      e.case_text += line + "\n";
+    else if (lines != nullptr && !block.empty())
+      lines->push_back(line);
   }
   return entries;
 }
@@ -81,8 +83,7 @@ TEST(DocumentedFailures, EveryEntryEndsAsTheDocumentSays) {
       read_only = read_only || s.rfind("readonly ", 0) == 0;
       posix_only = posix_only || s.rfind("fsize ", 0) == 0 || s.rfind("fifo ", 0) == 0 || s.rfind("link ", 0) == 0;
     }
-    if (((linux_device || posix_only) && testsupport::windows()) ||
-        (read_only && !testsupport::read_only_files_hold()))
+    if (((linux_device || posix_only) && testsupport::windows()) || (read_only && !testsupport::read_only_files_hold()))
       continue;
     TempDir dir;
     ::chmod(dir.path().c_str(), 0777);
@@ -128,8 +129,8 @@ TEST(DocumentedFailures, EveryEntryEndsAsTheDocumentSays) {
       }
     }
     testsupport::RunOptions bounded;  // a FIFO or a device must not hang the suite
-    testsupport::RunResult r = as_nobody   ? testsupport::run_as_nobody(dir.path())
-                               : fsize > 0 ? testsupport::run_with_file_size_limit(dir.path(), fsize)
+    testsupport::RunResult r = as_nobody    ? testsupport::run_as_nobody(dir.path())
+                               : fsize > 0  ? testsupport::run_with_file_size_limit(dir.path(), fsize)
                                : posix_only ? testsupport::run_calor2d_bounded(dir.path(), bounded)
                                             : testsupport::run_calor2d(dir.path(), args);
     std::string expected;

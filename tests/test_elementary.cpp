@@ -19,8 +19,8 @@
 
 namespace {
 
-using mpfr_ref::Fn;
 using mpfr_ref::call;
+using mpfr_ref::Fn;
 
 constexpr int random_count = 100000;
 
@@ -238,7 +238,8 @@ TEST(ElementaryMpfr, ArccosineIsFaithfulAndExactAtItsEnds) {
   std::uniform_real_distribution<double> uni(-1.0, 1.0);
   int unfaithful = 0, misrounded_count = 0;
   for (int i = 0; i < random_count; ++i) {
-    const double x = i % 2 ? uni(gen) : std::copysign(1.0 - std::ldexp(uni(gen) + 1.0, -static_cast<int>(gen() % 50)), uni(gen));
+    const double x =
+        i % 2 ? uni(gen) : std::copysign(1.0 - std::ldexp(uni(gen) + 1.0, -static_cast<int>(gen() % 50)), uni(gen));
     const double got = rt::m_acos(x);
     const double down = mpfr_ref::eval(Fn::acos, x, MPFR_RNDD), up = mpfr_ref::eval(Fn::acos, x, MPFR_RNDU);
     if (got != down && got != up && ++unfaithful <= 5) ADD_FAILURE() << std::hexfloat << "acos(" << x << ") = " << got;

@@ -14,10 +14,10 @@
 using testsupport::case_file;
 using testsupport::read_file;
 using testsupport::run_calor2d;
-using testsupport::TempDir;
-using testsupport::write_file;
 using testsupport::small_case;
 using testsupport::starts_with;
+using testsupport::TempDir;
+using testsupport::write_file;
 
 TEST(ReportFaults, FullDeviceEndsWithDiskFullAndTheReportName) {
   if (testsupport::windows()) GTEST_SKIP() << "/dev/full is a Linux device";

@@ -131,7 +131,7 @@ TEST_P(Records, PendingBlanksDroppedAtRecordEnd) {
 TEST_P(Records, TabLeftOfRecordEndOverwrites) {
   EXPECT_EQ(run("('abcdef',T3,'XY')"), "abXYef\r\n");
   EXPECT_EQ(run("('abcdef',T1,'Z',T8,'g')"), "Zbcdef g\r\n");  // length stays the largest reached
-  EXPECT_EQ(run("('ab',T20,T5,'c')"), "ab  c\r\n");           // a second tab replaces owed blanks
+  EXPECT_EQ(run("('ab',T20,T5,'c')"), "ab  c\r\n");            // a second tab replaces owed blanks
   EXPECT_EQ(run("('abc',T4,'d')"), "abcd\r\n");
   EXPECT_EQ(run("('abcdef',T2,I3)", {N(5)}), "a  5ef\r\n");  // a field's blanks overwrite too
 }
@@ -191,11 +191,10 @@ TEST_P(Records, RecordLongerThanAnyBuffer) {
 
 TEST_P(Records, MalformedFormatIsReported) {
   const char* bad[] = {
-      "",           "I10",          "(I10",        "('abc)",       "(I0)",          "(E25)",
-      "(E25.)",     "(E.5)",        "(T0)",        "(T)",          "(0/)",          "(0(I2))",
-      "(I10,,I5)",  "(,I5)",        "(I5,)",       "(I10 I5)",     "(I10'a')",      "(X5)",
-      "(2())",      "(-2/)",        "(+3I2)",      "(E25.15E3)",   "(I2.1)",        "(I1000001)",
-      "(TL5)",      "(1P",          "((((I2)))",   "(1P,E25.15",   "(A10)",         "(2E)",
+      "",         "I10",  "(I10",      "('abc)",     "(I0)",      "(E25)",      "(E25.)", "(E.5)",
+      "(T0)",     "(T)",  "(0/)",      "(0(I2))",    "(I10,,I5)", "(,I5)",      "(I5,)",  "(I10 I5)",
+      "(I10'a')", "(X5)", "(2())",     "(-2/)",      "(+3I2)",    "(E25.15E3)", "(I2.1)", "(I1000001)",
+      "(TL5)",    "(1P",  "((((I2)))", "(1P,E25.15", "(A10)",     "(2E)",
   };
   for (const char* f : bad) EXPECT_EQ(error_of(f), 6980) << f;
   EXPECT_EQ(out, "");
@@ -233,8 +232,7 @@ TEST_P(Records, NextStatementStartsAfreshAfterAnError) {
   EXPECT_EQ(run("(E12.5)", {R(1.0)}), "  .10000E+01\r\n");
 }
 
-INSTANTIATE_TEST_SUITE_P(Engines, Records,
-                         ::testing::Values(rt::FormatEngine::compiled, rt::FormatEngine::walking),
+INSTANTIATE_TEST_SUITE_P(Engines, Records, ::testing::Values(rt::FormatEngine::compiled, rt::FormatEngine::walking),
                          [](const auto& info) { return testing::PrintToString(info.param); });
 
 TEST_P(Records, NewTextAtAnAddressUsedBeforeIsItsOwnFormat) {
@@ -253,7 +251,8 @@ TEST_P(Records, NewTextAtAnAddressUsedBeforeIsItsOwnFormat) {
 std::vector<std::string> split_records(const std::string& s) {
   std::vector<std::string> recs;
   std::size_t at = 0;
-  for (std::size_t end; (end = s.find("\r\n", at)) != std::string::npos; at = end + 2) recs.push_back(s.substr(at, end - at));
+  for (std::size_t end; (end = s.find("\r\n", at)) != std::string::npos; at = end + 2)
+    recs.push_back(s.substr(at, end - at));
   EXPECT_EQ(at, s.size()) << "bytes after the last CR LF";
   return recs;
 }
@@ -279,17 +278,17 @@ TEST_P(Records, ReportParametersAndBanners) {
 }
 
 TEST_P(Records, ReportIntegersAndNorms) {
-  const auto recs = split_records(run(
-      "(2/,I10,T30,' = Nx:     n\xFAmero de n\xF3s da malha, dire\xE7\xE3o x',/,1P,E25.15,T30,' = tol:')",
-      {N(40), R(1e-8)}));
+  const auto recs = split_records(
+      run("(2/,I10,T30,' = Nx:     n\xFAmero de n\xF3s da malha, dire\xE7\xE3o x',/,1P,E25.15,T30,' = tol:')",
+          {N(40), R(1e-8)}));
   ASSERT_EQ(recs.size(), 4u);
   EXPECT_EQ(recs[2], "        40" + blanks(19) + " = Nx:     n\xFAmero de n\xF3s da malha, dire\xE7\xE3o x");
   EXPECT_EQ(recs[3], "    1.000000000000000E-08     = tol:");
 
-  const auto norms = split_records(run(
-      "(/,'Norma L1 com base no campo inicial de temperaturas:        ',1P,E25.15,/,"
-      "'Norma L-infinito com base no campo inicial de temperaturas:',1P,E25.15)",
-      {R(2.0), R(-3.0)}));
+  const auto norms =
+      split_records(run("(/,'Norma L1 com base no campo inicial de temperaturas:        ',1P,E25.15,/,"
+                        "'Norma L-infinito com base no campo inicial de temperaturas:',1P,E25.15)",
+                        {R(2.0), R(-3.0)}));
   ASSERT_EQ(norms.size(), 3u);
   EXPECT_EQ(norms[1].size(), 84u);
   EXPECT_EQ(norms[1].substr(59), "    2.000000000000000E+00");
@@ -297,9 +296,9 @@ TEST_P(Records, ReportIntegersAndNorms) {
 }
 
 TEST_P(Records, ReportSolutionHeadingAndMeans) {
-  const auto head = split_records(run(
-      "(2/,T5,'Posi\xE7\xE3o x',T30,'Posi\xE7\xE3o y',T55,'Temp. num\xE9rica',T80,'Temp. anal\xEDtica',T105,"
-      "'Erro num\xE9rico')"));
+  const auto head = split_records(
+      run("(2/,T5,'Posi\xE7\xE3o x',T30,'Posi\xE7\xE3o y',T55,'Temp. num\xE9rica',T80,'Temp. anal\xEDtica',T105,"
+          "'Erro num\xE9rico')"));
   ASSERT_EQ(head.size(), 3u);
   EXPECT_EQ(head[2], blanks(4) + "Posi\xE7\xE3o x" + blanks(16) + "Posi\xE7\xE3o y" + blanks(16) + "Temp. num\xE9rica" +
                          blanks(11) + "Temp. anal\xEDtica" + blanks(10) + "Erro num\xE9rico");

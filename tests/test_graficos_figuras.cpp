@@ -174,7 +174,8 @@ TEST(HeatMap, PlateKeepsItsAspectRatioAndItsColours) {
   // (T = 1, the top of the scale) and cold along the bottom.
   for (Campo campo : {Campo::numerica, Campo::analitica}) {
     SCOPED_TRACE(campo == Campo::numerica ? "numerica" : "analitica");
-    Imagem im(gravar(dir, Formato::png, "m.png", t, [&](cairo_t* cr) { graficos::desenhar_mapa(cr, rel, graficos::resumir(rel), campo); }));
+    Imagem im(gravar(dir, Formato::png, "m.png", t,
+                     [&](cairo_t* cr) { graficos::desenhar_mapa(cr, rel, graficos::resumir(rel), campo); }));
     ASSERT_EQ(im.largura, t.largura);
     ASSERT_EQ(im.altura, t.altura);
     // The plate: the coloured run along its middle row and its middle column.
@@ -212,7 +213,8 @@ TEST(HeatMap, ErrorMapIsWhiteOnTheFixedEdges) {
   Relatorio rel = caso("1.0", "1.0", 11, 11, 1);
   testsupport::TempDir dir;
   graficos::Tamanho t = graficos::tamanho_mapa(rel);
-  Imagem im(gravar(dir, Formato::png, "e.png", t, [&](cairo_t* cr) { graficos::desenhar_mapa(cr, rel, graficos::resumir(rel), Campo::erro); }));
+  Imagem im(gravar(dir, Formato::png, "e.png", t,
+                   [&](cairo_t* cr) { graficos::desenhar_mapa(cr, rel, graficos::resumir(rel), Campo::erro); }));
   ASSERT_EQ(im.largura, t.largura);
   // The centre of the plate carries the largest error, far from white.
   int cx = 100 + 260, cy = 80 + 260;
@@ -247,11 +249,14 @@ TEST(HeatMap, ListingsThatAreNoPlateAreNamed) {
 TEST(SvgFigures, AreWholeDocumentsOfTheirSize) {
   Relatorio rel = caso("2.0", "1.0", 9, 5, 1);
   testsupport::TempDir dir;
-  std::string h = testsupport::read_file(gravar(dir, Formato::svg, "h.svg", graficos::tamanho_historico(),
-                                                [&](cairo_t* cr) { graficos::desenhar_historico(cr, rel, graficos::resumir(rel)); }));
+  std::string h =
+      testsupport::read_file(gravar(dir, Formato::svg, "h.svg", graficos::tamanho_historico(), [&](cairo_t* cr) {
+        graficos::desenhar_historico(cr, rel, graficos::resumir(rel));
+      }));
   graficos::Tamanho t = graficos::tamanho_mapa(rel);
-  std::string m = testsupport::read_file(
-      gravar(dir, Formato::svg, "m.svg", t, [&](cairo_t* cr) { graficos::desenhar_mapa(cr, rel, graficos::resumir(rel), Campo::analitica); }));
+  std::string m = testsupport::read_file(gravar(dir, Formato::svg, "m.svg", t, [&](cairo_t* cr) {
+    graficos::desenhar_mapa(cr, rel, graficos::resumir(rel), Campo::analitica);
+  }));
   for (const std::string* s : {&h, &m}) {
     EXPECT_EQ(s->rfind("<?xml", 0), 0u);
     std::vector<std::string> resto;
@@ -272,11 +277,13 @@ TEST(FigureFiles, FailedDrawingLeavesTheOlderFileAndNoTemporary) {
   testsupport::write_file(caminho, "older");
   std::string erro;
   for (Formato f : {Formato::png, Formato::svg}) {
-    EXPECT_FALSE(graficos::gravar_figura(f, caminho, 100, 100, [](cairo_t* cr) { cairo_restore(cr); }, erro));
+    EXPECT_FALSE(graficos::gravar_figura(
+        f, caminho, 100, 100, [](cairo_t* cr) { cairo_restore(cr); }, erro));
     EXPECT_NE(erro.find("f.png"), std::string::npos);
     EXPECT_EQ(testsupport::read_file(caminho), "older");
   }
-  EXPECT_FALSE(graficos::gravar_figura(Formato::png, dir.file("nao-existe/f.png"), 10, 10, [](cairo_t*) {}, erro));
+  EXPECT_FALSE(graficos::gravar_figura(
+      Formato::png, dir.file("nao-existe/f.png"), 10, 10, [](cairo_t*) {}, erro));
   int arquivos = 0;
   for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(dir.path())) ++arquivos;
   EXPECT_EQ(arquivos, 1);
@@ -426,8 +433,10 @@ TEST(Subtitles, EveryFigureOfARunThatStoppedShortSaysSo) {
       std::function<void(cairo_t*)> desenhar;
     } figuras[] = {
         {"historico", graficos::tamanho_historico(), [&](cairo_t* cr) { graficos::desenhar_historico(cr, rel, r); }},
-        {"numerica", graficos::tamanho_mapa(rel), [&](cairo_t* cr) { graficos::desenhar_mapa(cr, rel, r, Campo::numerica); }},
-        {"analitica", graficos::tamanho_mapa(rel), [&](cairo_t* cr) { graficos::desenhar_mapa(cr, rel, r, Campo::analitica); }},
+        {"numerica", graficos::tamanho_mapa(rel),
+         [&](cairo_t* cr) { graficos::desenhar_mapa(cr, rel, r, Campo::numerica); }},
+        {"analitica", graficos::tamanho_mapa(rel),
+         [&](cairo_t* cr) { graficos::desenhar_mapa(cr, rel, r, Campo::analitica); }},
         {"erro", graficos::tamanho_mapa(rel), [&](cairo_t* cr) { graficos::desenhar_mapa(cr, rel, r, Campo::erro); }},
         {"perfis", graficos::tamanho_perfis(), [&](cairo_t* cr) { graficos::desenhar_perfis(cr, rel, r); }},
         {"estudo", graficos::tamanho_estudo(), [&](cairo_t* cr) { graficos::desenhar_estudo(cr, malhas); }},

@@ -125,10 +125,9 @@ TEST(CommandLine, FullListingGivesFiguresCsvAndVtkBesideTheReport) {
   EXPECT_EQ(r.err, "");  // small report: no progress
   std::vector<std::string> escritos = linhas(r.out);
   const std::vector<std::string> esperados = {
-      "placa_historico.png", "placa_historico.svg", "placa_numerica.png", "placa_numerica.svg",
-      "placa_analitica.png", "placa_analitica.svg", "placa_erro.png",     "placa_erro.svg",
-      "placa_perfis.png",    "placa_perfis.svg",    "placa_historico.csv", "placa_resumo.json",
-      "placa_nos.csv",       "placa.vtk"};
+      "placa_historico.png", "placa_historico.svg", "placa_numerica.png", "placa_numerica.svg", "placa_analitica.png",
+      "placa_analitica.svg", "placa_erro.png",      "placa_erro.svg",     "placa_perfis.png",   "placa_perfis.svg",
+      "placa_historico.csv", "placa_resumo.json",   "placa_nos.csv",      "placa.vtk"};
   EXPECT_EQ(escritos, esperados);
   for (const std::string& f : esperados) EXPECT_TRUE(file_exists(dir.file(f))) << f;
 
@@ -198,7 +197,7 @@ TEST(CommandLine, CentralNodeGivesHistoryAndCsvOnly) {
   RunResult r = graficos_em(dir.path(), {"-o", "figs/sub", "centro.dat"});
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(linhas(r.out), (std::vector<std::string>{"figs/sub/centro_historico.png", "figs/sub/centro_historico.csv",
-                                                      "figs/sub/centro_resumo.json", "figs/sub/centro_nos.csv"}));
+                                                     "figs/sub/centro_resumo.json", "figs/sub/centro_nos.csv"}));
   EXPECT_EQ(linhas(read_file(dir.file("figs/sub/centro_nos.csv"))).size(), 2u);
   EXPECT_FALSE(file_exists(dir.file("centro_historico.png")));
 }
@@ -315,11 +314,17 @@ TEST(CommandLine, HistoryCsvAndSummaryHoldTheReportsValues) {
                                                 "L1_it", "L1_it_L1_0", "L1_0", "L2_0", "Linf_0", "Tm_a", "Tm_n",
                                                 "Tm_a_menos_Tm_n", "erro_max", "convergiu"}));
     std::map<std::string, std::string> v(json.begin(), json.end());
-    const std::pair<const char*, double> reais[] = {
-        {"Lx", rel.Lx},     {"Ly", rel.Ly},     {"tol", rel.tol},   {"L1_it", rel.L1_it},
-        {"L1_it_L1_0", rel.historico.back().L1}, {"L1_0", rel.L1_0}, {"L2_0", rel.L2_0},
-        {"Linf_0", rel.Linf_0}, {"Tm_a", rel.Tm_analitica}, {"Tm_n", rel.Tm_numerica},
-        {"Tm_a_menos_Tm_n", rel.Tm_erro}};
+    const std::pair<const char*, double> reais[] = {{"Lx", rel.Lx},
+                                                    {"Ly", rel.Ly},
+                                                    {"tol", rel.tol},
+                                                    {"L1_it", rel.L1_it},
+                                                    {"L1_it_L1_0", rel.historico.back().L1},
+                                                    {"L1_0", rel.L1_0},
+                                                    {"L2_0", rel.L2_0},
+                                                    {"Linf_0", rel.Linf_0},
+                                                    {"Tm_a", rel.Tm_analitica},
+                                                    {"Tm_n", rel.Tm_numerica},
+                                                    {"Tm_a_menos_Tm_n", rel.Tm_erro}};
     for (const auto& [chave, esperado] : reais) EXPECT_EQ(numero(v[chave]), esperado) << chave;
     EXPECT_EQ(v["Nx"], "9");
     EXPECT_EQ(v["it"], std::to_string(rel.it));
@@ -346,9 +351,9 @@ TEST(RefinementStudy, SquarePlatesOnThreeGridsShowSecondOrder) {
   RunResult r = graficos_em(dir.path(), {"-f", "ambos", "r41.txt", "r11.txt", "r21.txt"});
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.err, "");
-  EXPECT_EQ(linhas(r.out), (std::vector<std::string>{"convergencia_malha.csv", "convergencia_malha.png",
-                                                      "convergencia_malha.svg", "convergencia_historicos.png",
-                                                      "convergencia_historicos.svg"}));
+  EXPECT_EQ(linhas(r.out),
+            (std::vector<std::string>{"convergencia_malha.csv", "convergencia_malha.png", "convergencia_malha.svg",
+                                      "convergencia_historicos.png", "convergencia_historicos.svg"}));
   auto csv = celulas(read_file(dir.file("convergencia_malha.csv")));
   ASSERT_EQ(csv.size(), 4u);
   EXPECT_EQ(csv[0], (std::vector<std::string>{"dx", "dy", "Nx", "Ny", "it", "convergiu", "erro_max", "erro_rms",
@@ -360,7 +365,8 @@ TEST(RefinementStudy, SquarePlatesOnThreeGridsShowSecondOrder) {
     ASSERT_EQ(c.size(), 10u);
     graficos::Relatorio rel;
     graficos::ErroLeitura erro;
-    ASSERT_TRUE(graficos::ler_relatorio_texto(read_file(dir.file("r" + std::to_string(grades[k]) + ".txt")), rel, erro));
+    ASSERT_TRUE(
+        graficos::ler_relatorio_texto(read_file(dir.file("r" + std::to_string(grades[k]) + ".txt")), rel, erro));
     EXPECT_EQ(numero(c[0]), 1.0 / (grades[k] - 1.0));
     EXPECT_EQ(c[2], std::to_string(grades[k]));
     EXPECT_EQ(c[4], std::to_string(rel.it));
@@ -385,7 +391,7 @@ TEST(RefinementStudy, RefusesReportsItCannotCompareAndWritesNothing) {
   const std::string base = testsupport::case_file("a.txt", "1.0", "1.0", 9, 9, 5000, "1.0d-8", 1, 50);
   struct Caso {
     const char* nome;
-    std::string segundo;  // the second report's case
+    std::string segundo;   // the second report's case
     std::string mensagem;  // after "calor2d-graficos: b.txt:"; "LL" stands for the listing's line
   } casos[] = {
       {"another width", testsupport::case_file("b.txt", "2.0", "1.0", 17, 17, 5000, "1.0d-8", 1, 50),
@@ -427,8 +433,9 @@ TEST(RefinementStudy, RefusesReportsItCannotCompareAndWritesNothing) {
   RunResult r = graficos_em(dir.path(), {"-o", "estudo", "a.txt", "./a.txt"});
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.out, "");
-  EXPECT_EQ(r.err, "calor2d-graficos: ./a.txt: é o mesmo relatório que a.txt; o estudo de malha compara malhas "
-                   "diferentes\n");
+  EXPECT_EQ(r.err,
+            "calor2d-graficos: ./a.txt: é o mesmo relatório que a.txt; o estudo de malha compara malhas "
+            "diferentes\n");
   EXPECT_FALSE(file_exists(dir.file("estudo")));
 }
 
@@ -483,7 +490,7 @@ TEST(Documentation, ManualPageAndReadmeNameEveryFileColumnAndKeyWritten) {
   const std::string readme = read_file(std::string(CALOR2D_SOURCE_DIR) + "/README.md");
   for (const std::string& n : nomes) {
     if (n.empty()) continue;  // the VTK file is the stem itself
-    std::string roff;  // the manual page writes "-" as "\-"
+    std::string roff;         // the manual page writes "-" as "\-"
     for (char c : n) roff += c == '-' ? std::string("\\-") : std::string(1, c);
     EXPECT_NE(manual.find(roff), std::string::npos) << n << " is not in calor2d-graficos.1";
     EXPECT_NE(readme.find(n), std::string::npos) << n << " is not in the README";

@@ -84,8 +84,10 @@ std::size_t indice_de(const std::vector<std::string>& linhas, const std::string&
 double decimal_do_campo(std::string s) {
   s = s.substr(s.find_first_not_of(' '));
   std::size_t e = s.find('E');
-  if (e == std::string::npos) e = s.find_last_of("+-"), s.insert(e, "e");
-  else s[e] = 'e';
+  if (e == std::string::npos)
+    e = s.find_last_of("+-"), s.insert(e, "e");
+  else
+    s[e] = 'e';
   double v = 0;
   std::from_chars(s.data(), s.data() + s.size(), v);
   return v;
@@ -126,10 +128,14 @@ TEST(NumberFields, WorkedExamplesOfTheWriter) {
     double valor;
   };
   const Caso casos[] = {
-      {"    1.000000000000000E+00", 1.0},       {"    1.000000000000000E-01", 0.1},
-      {"   -2.500000000000000E-07", -2.5e-7},   {"    0.000000000000000E+00", 0.0},
-      {"    1.000000000000000+100", 1e100},     {"    1.000000000000000-300", 1e-300},
-      {"    9.999999999999999E+22", 9.999999999999999e22}, {"    4.940656458412465-324", 4.9406564584124654e-324},
+      {"    1.000000000000000E+00", 1.0},
+      {"    1.000000000000000E-01", 0.1},
+      {"   -2.500000000000000E-07", -2.5e-7},
+      {"    0.000000000000000E+00", 0.0},
+      {"    1.000000000000000+100", 1e100},
+      {"    1.000000000000000-300", 1e-300},
+      {"    9.999999999999999E+22", 9.999999999999999e22},
+      {"    4.940656458412465-324", 4.9406564584124654e-324},
       {"    1.428571428571429E-01", 0.1428571428571429},
   };
   for (const Caso& c : casos) {
@@ -369,8 +375,8 @@ TEST(DamagedReport, CutInsideTheLastRecordIsRefused) {
   EXPECT_FALSE(ler_relatorio_texto(texto.substr(0, texto.size() - 5), rel, erro));
   std::vector<std::string> l = registros(texto);
   std::size_t s = indice_de(l, "    Posi") + 3;
-  std::string meio = juntar(std::vector<std::string>(l.begin(), l.begin() + static_cast<std::ptrdiff_t>(s))) +
-                     l[s].substr(0, 60);
+  std::string meio =
+      juntar(std::vector<std::string>(l.begin(), l.begin() + static_cast<std::ptrdiff_t>(s))) + l[s].substr(0, 60);
   ASSERT_FALSE(ler_relatorio_texto(meio, rel, erro));
   EXPECT_EQ(erro.linha, static_cast<long>(s) + 1);
 }
@@ -382,8 +388,11 @@ TEST(DamagedReport, GarbledNumberNamesItsLine) {
     std::size_t coluna;
     char por;
   };
-  const Dano danos[] = {{"    Posi", 1 + 60, 'x'}, {"  itera", 31, 'D'}, {"Norma L2", 72, '?'},
-                        {"Temperatura m", 64, 'D'}, {"Tempo", 55, 'o'}};
+  const Dano danos[] = {{"    Posi", 1 + 60, 'x'},
+                        {"  itera", 31, 'D'},
+                        {"Norma L2", 72, '?'},
+                        {"Temperatura m", 64, 'D'},
+                        {"Tempo", 55, 'o'}};
   for (const Dano& d : danos) {
     std::vector<std::string> m = l;
     std::size_t k = indice_de(m, d.inicio) + (d.inicio[0] == ' ' ? 1 : 0);

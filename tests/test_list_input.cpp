@@ -64,8 +64,8 @@ namespace {
 // One worked example: the record(s) before "next", the item read, and what it holds.
 struct WorkedExample {
   const char* bytes;
-  char item;            // 'r' real, 'i' integer, 'c' text
-  std::int32_t start;   // the integer's value before the statement
+  char item;           // 'r' real, 'i' integer, 'c' text
+  std::int32_t start;  // the integer's value before the statement
   double real;
   std::int32_t integer;
   const char* text;
@@ -184,10 +184,9 @@ struct IntCase {
 
 TEST(ListInput, IntegerForms) {
   const IntCase cases[] = {
-      {"0", 0},           {"-1", -1},           {"+17", 17},        {"2147483647", INT_MAX},
-      {"-2147483648", INT_MIN}, {"+", 0},       {"-", 0},           {"16#1F", 31},
-      {"-#ff", -255},     {"#ff", 255},         {"0#10", 16},       {"2#1011", 11},
-      {"36#zZ", 1295},
+      {"0", 0},     {"-1", -1},     {"+17", 17},     {"2147483647", INT_MAX}, {"-2147483648", INT_MIN},
+      {"+", 0},     {"-", 0},       {"16#1F", 31},   {"-#ff", -255},          {"#ff", 255},
+      {"0#10", 16}, {"2#1011", 11}, {"36#zZ", 1295},
   };
   for (const IntCase& c : cases) {
     EXPECT_EQ(rt::convert_int4(c.token, static_cast<int>(std::strlen(c.token))), c.value) << c.token;
@@ -205,12 +204,21 @@ struct RealCase {
 
 TEST(ListInput, RealForms) {
   const RealCase cases[] = {
-      {"1", 1.0},          {"1.0D+00", 1.0},    {"1.0d0", 1.0},     {".5", 0.5},
-      {"1.0+3", 1000.0},   {"2.5-3", 0.0025},   {"-2.5e-7", -2.5e-7}, {"1e-400", 0.0},
-      {"0e99999", 0.0},    {"5.", 5.0},         {"1.0e+308", 1.0e308},
+      {"1", 1.0},
+      {"1.0D+00", 1.0},
+      {"1.0d0", 1.0},
+      {".5", 0.5},
+      {"1.0+3", 1000.0},
+      {"2.5-3", 0.0025},
+      {"-2.5e-7", -2.5e-7},
+      {"1e-400", 0.0},
+      {"0e99999", 0.0},
+      {"5.", 5.0},
+      {"1.0e+308", 1.0e308},
       {"0.1000000000000000000000000099", 0.1},  // digits past the 25th do not count
       {"123456789012345678901234567890", 1.2345678901234567890123456e29},
-      {"0.000123", 0.000123},  {"-2.5e-310", -2.5e-310},  // a denormal, not a range error
+      {"0.000123", 0.000123},
+      {"-2.5e-310", -2.5e-310},  // a denormal, not a range error
   };
   for (const RealCase& c : cases) {
     EXPECT_EQ(rt::convert_real8(c.token, static_cast<int>(std::strlen(c.token))), c.value) << c.token;
@@ -234,11 +242,11 @@ struct ErrorCase {
 
 TEST(ListInput, MalformedValuesEndTheRunWithTheirNumber) {
   const ErrorCase cases[] = {
-      {"10.0", 'i', 6101},   {"1e3", 'i', 6101},     {"2147483648", 'i', 6100}, {"-2147483649", 'i', 6100},
-      {"16#1#2", 'i', 6302}, {"1#0", 'i', 6303},     {"37#1", 'i', 6303},       {"2#102", 'i', 6101},
-      {"1e400", 'r', 6102},  {"-1d999", 'r', 6102},  {"1.0e", 'r', 6103},       {"abc", 'r', 6103},
-      {".", 'r', 6103},      {"1.2.3", 'r', 6103},   {"'1.0'", 'r', 6504},      {"(1,2)", 'i', 6504},
-      {"0*5", 'i', 6502},    {"2*3*4", 'i', 6503},   {"x*5", 'i', 6101},        {"a*b", 'c', 6101},
+      {"10.0", 'i', 6101},   {"1e3", 'i', 6101},    {"2147483648", 'i', 6100}, {"-2147483649", 'i', 6100},
+      {"16#1#2", 'i', 6302}, {"1#0", 'i', 6303},    {"37#1", 'i', 6303},       {"2#102", 'i', 6101},
+      {"1e400", 'r', 6102},  {"-1d999", 'r', 6102}, {"1.0e", 'r', 6103},       {"abc", 'r', 6103},
+      {".", 'r', 6103},      {"1.2.3", 'r', 6103},  {"'1.0'", 'r', 6504},      {"(1,2)", 'i', 6504},
+      {"0*5", 'i', 6502},    {"2*3*4", 'i', 6503},  {"x*5", 'i', 6101},        {"a*b", 'c', 6101},
       {"", 'i', 6501},
   };
   for (const ErrorCase& c : cases) {

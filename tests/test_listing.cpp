@@ -15,11 +15,11 @@
 #include "principal.h"
 #include "support.h"
 
+using testsupport::before_time;
 using testsupport::case_file;
 using testsupport::read_file;
 using testsupport::TempDir;
 using testsupport::write_file;
-using testsupport::before_time;
 
 namespace {
 
@@ -48,9 +48,7 @@ testsupport::RunResult run_with(const TempDir& dir, const std::string& text, lis
 TEST(Listing, HelperChangesNoByteOfAnyReport) {
   // One node; fewer records than a chunk; a ring that wraps several times with a
   // last chunk cut short.
-  const struct {
-    int nx, ny;
-  } grids[] = {{3, 3}, {37, 23}, {150, 61}};
+  const struct { int nx, ny; } grids[] = {{3, 3}, {37, 23}, {150, 61}};
   for (const auto& g : grids) {
     for (int mode : {0, 1, 2, 3}) {
       SCOPED_TRACE(testing::Message() << g.nx << " x " << g.ny << ", sol_mode " << mode);
@@ -80,7 +78,8 @@ TEST(Listing, FileThatStopsGrowingHoldsTheSamePrefixWithTheHelper) {
   const std::string report = read_file(whole.file("r.txt"));
   for (unsigned long long room : {100000ull, 700001ull}) {
     for (listagem::Helper h : {listagem::Helper::never, listagem::Helper::always}) {
-      SCOPED_TRACE(testing::Message() << room << (h == listagem::Helper::always ? " with" : " without") << " the helper");
+      SCOPED_TRACE(testing::Message() << room << (h == listagem::Helper::always ? " with" : " without")
+                                      << " the helper");
       TempDir dir;
       testsupport::RunResult r = run_with(dir, text, h, room);
       EXPECT_EQ(r.status, 1);

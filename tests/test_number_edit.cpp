@@ -23,7 +23,7 @@ namespace {
 #ifdef NDEBUG
 constexpr int sweep = 200000;  // per generated family; the reference costs microseconds a value
 #else
-constexpr int sweep = 10000;   // debug and sanitizer builds
+constexpr int sweep = 10000;  // debug and sanitizer builds
 #endif
 
 double from_bits(std::uint64_t b) { return std::bit_cast<double>(b); }
@@ -67,20 +67,20 @@ TEST(DecimalForm, HandWorkedExpansions) {
       {1.0, "1", 1},
       {0.5, "5", 0},
       {-2.5e-7, "24999999999999999", -6},  // 2.49999999999999989...e-7
-      {123456.789, "123456789", 6},  // 123456.789000000004307...: D18 = 4
-      {0.1, "10000000000000001", 0},         // 0.100000000000000005551...
-      {1e23, "99999999999999992", 23},       // 99999999999999991611392
+      {123456.789, "123456789", 6},        // 123456.789000000004307...: D18 = 4
+      {0.1, "10000000000000001", 0},       // 0.100000000000000005551...
+      {1e23, "99999999999999992", 23},     // 99999999999999991611392
       {1.7976931348623157e308, "17976931348623157", 309},
       {2.2250738585072014e-308, "22250738585072014", -307},  // ...7201383090...
-      {5e-324, "49406564584124654", -323},   // 4.94065645841246544176...e-324
-      {std::ldexp(1.0, 57), "14411518807585587", 18},  // 144115188075855872
+      {5e-324, "49406564584124654", -323},                   // 4.94065645841246544176...e-324
+      {std::ldexp(1.0, 57), "14411518807585587", 18},        // 144115188075855872
   };
   for (const auto& c : cases) expect_form(c);
 }
 
 TEST(DecimalForm, HalfUpOnEighteenthDigit) {
   const FormCase cases[] = {
-      {1.0 / 7.0, "14285714285714285", 0},          // 0.142857142857142849...: D18 = 9
+      {1.0 / 7.0, "14285714285714285", 0},             // 0.142857142857142849...: D18 = 9
       {816608365162674.125, "81660836516267413", 15},  // exact tie, D17 even: still up
       {1178985674209445.25, "11789856742094453", 16},  // exact tie
   };
@@ -96,8 +96,8 @@ TEST(DecimalForm, NoDigitBeyondEighteenthTakesPart) {
 
 TEST(DecimalForm, CarryOutOfFirstDigit) {
   const FormCase cases[] = {
-      {1e-14, "1", -13},  // 9.99999999999999999881...e-15: seventeen nines, D18 = 8
-      {1e98, "1", 99},    // 9.99999999999999999769...e97
+      {1e-14, "1", -13},    // 9.99999999999999999881...e-15: seventeen nines, D18 = 8
+      {1e98, "1", 99},      // 9.99999999999999999769...e97
       {1e-243, "1", -242},  // 9.99999999999999999538...e-244: D18 = 5
   };
   for (const auto& c : cases) expect_form(c);
@@ -117,10 +117,10 @@ TEST(DecimalForm, SpecialsByBitPattern) {
     std::uint64_t bits;
     rt::Special want;
   } cases[] = {
-      {0x7FF0000000000000u, rt::Special::inf},   {0xFFF0000000000000u, rt::Special::inf},
-      {0xFFF8000000000000u, rt::Special::ind},   {0x7FF8000000000000u, rt::Special::qnan},
-      {0xFFF8000000000001u, rt::Special::qnan},  {0x7FFFFFFFFFFFFFFFu, rt::Special::qnan},
-      {0x7FF0000000000001u, rt::Special::snan},  {0xFFF7FFFFFFFFFFFFu, rt::Special::snan},
+      {0x7FF0000000000000u, rt::Special::inf},  {0xFFF0000000000000u, rt::Special::inf},
+      {0xFFF8000000000000u, rt::Special::ind},  {0x7FF8000000000000u, rt::Special::qnan},
+      {0xFFF8000000000001u, rt::Special::qnan}, {0x7FFFFFFFFFFFFFFFu, rt::Special::qnan},
+      {0x7FF0000000000001u, rt::Special::snan}, {0xFFF7FFFFFFFFFFFFu, rt::Special::snan},
   };
   for (const auto& c : cases) {
     const rt::Decimal d = rt::decimal_form(from_bits(c.bits));
@@ -161,8 +161,8 @@ void expect_same(double x) {
   }
   if (fast.special != ref.special || fast.negative != ref.negative || fast.p != ref.p ||
       digits_of(fast) != digits_of(ref)) {
-    ADD_FAILURE() << "x = " << std::hexfloat << x << ": fast " << digits_of(fast) << " p=" << fast.p
-                  << ", reference " << digits_of(ref) << " p=" << ref.p;
+    ADD_FAILURE() << "x = " << std::hexfloat << x << ": fast " << digits_of(fast) << " p=" << fast.p << ", reference "
+                  << digits_of(ref) << " p=" << ref.p;
   }
   // The E25.15 field, which the program edits straight from the digits, and the
   // narrowest width, where a minus sign no longer fits.
@@ -194,8 +194,12 @@ TEST_F(FastPath, AgreesOnRandomBitPatterns) {
 
 TEST_F(FastPath, AgreesOnEveryBinaryExponent) {
   for (std::uint64_t biased = 0; biased < 2047; ++biased) {
-    const std::uint64_t fractions[] = {0, 1, (std::uint64_t{1} << 52) - 1, std::uint64_t{1} << 51,
-                                       rng() >> 12, rng() >> 12,
+    const std::uint64_t fractions[] = {0,
+                                       1,
+                                       (std::uint64_t{1} << 52) - 1,
+                                       std::uint64_t{1} << 51,
+                                       rng() >> 12,
+                                       rng() >> 12,
                                        (rng() >> 56) << 44,  // few significant bits: short expansions
                                        (rng() >> 60) << 48};
     for (std::uint64_t f : fractions) {
@@ -285,9 +289,9 @@ TEST(PortableProduct, HandWorkedProducts) {
   } cases[] = {
       {0, max, {0, 0}},
       {1, max, {0, max}},
-      {max, max, {max - 1, 1}},                       // (2^64-1)^2 = 2^128 - 2^65 + 1
-      {two32, two32, {1, 0}},                         // carry out of the low word alone
-      {two32 + 1, two32 - 1, {0, max}},               // 2^64 - 1: no carry at all
+      {max, max, {max - 1, 1}},          // (2^64-1)^2 = 2^128 - 2^65 + 1
+      {two32, two32, {1, 0}},            // carry out of the low word alone
+      {two32 + 1, two32 - 1, {0, max}},  // 2^64 - 1: no carry at all
       {two32 - 1, two32 - 1, {0, 0xfffffffe00000001}},
       {std::uint64_t{1} << 63, 2, {1, 0}},
       {0xffffffff00000000, 0xffffffff00000000, {0xfffffffe00000001, 0}},
@@ -414,10 +418,10 @@ TEST(EditE, SpecialsFillWithFullStopsAndCutToWidth) {
 
 TEST(EditF15_3, WorkedExamples) {
   const EditCase cases[] = {
-      {0.5, "           .500"},    {0.05, "           .050"},     {0.0, "           .000"},
-      {-0.0, "           .000"},   {0.0004, "           .000"},   {-0.0004, "           .000"},
-      {0.0005, "           .001"}, {-0.25, "          -.250"},    {1.2345, "          1.234"},
-      {2.0005, "          2.001"}, {0.9996, "          1.000"},    {9.9996, "         10.000"},
+      {0.5, "           .500"},        {0.05, "           .050"},   {0.0, "           .000"},
+      {-0.0, "           .000"},       {0.0004, "           .000"}, {-0.0004, "           .000"},
+      {0.0005, "           .001"},     {-0.25, "          -.250"},  {1.2345, "          1.234"},
+      {2.0005, "          2.001"},     {0.9996, "          1.000"}, {9.9996, "         10.000"},
       {123456.789, "     123456.789"}, {1e11, "***************"},
   };
   for (const auto& c : cases) EXPECT_EQ(F(c.x), c.field) << c.x;
@@ -426,8 +430,8 @@ TEST(EditF15_3, WorkedExamples) {
 TEST(EditF15_3, WidthLimitsOfIntegerPart) {
   const EditCase cases[] = {
       {1e10, "10000000000.000"},
-      {9999999999.9996, "10000000000.000"},   // rounds up to eleven integer digits
-      {-1e10, "***************"},             // the minus makes sixteen
+      {9999999999.9996, "10000000000.000"},  // rounds up to eleven integer digits
+      {-1e10, "***************"},            // the minus makes sixteen
       {-9999999999.9996, "***************"},
       {99999999999.9996, "***************"},  // rounds up to twelve
       {-999999999.9994, " -999999999.999"},
@@ -452,9 +456,9 @@ TEST(EditI10, WorkedExamples) {
     std::int32_t v;
     const char* field;
   } cases[] = {
-      {0, "         0"},          {-1, "        -1"},
-      {2147483647, "2147483647"}, {std::numeric_limits<std::int32_t>::min(), "**********"},
-      {999999999, " 999999999"},  {-999999999, "-999999999"},
+      {0, "         0"},           {-1, "        -1"},
+      {2147483647, "2147483647"},  {std::numeric_limits<std::int32_t>::min(), "**********"},
+      {999999999, " 999999999"},   {-999999999, "-999999999"},
       {-1000000000, "**********"},  // eleven characters as well
   };
   for (const auto& c : cases) EXPECT_EQ(I(c.v), c.field) << c.v;

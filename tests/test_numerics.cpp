@@ -375,10 +375,8 @@ TEST(NumericalMean, SingleNodeWeighsByPosition) {
     int k;
     double mean;
   } cases[] = {
-      {"interior", 6, 1.0 / 6},
-      {"bottom edge", 2, 1.0 / 12},
-      {"left edge", 5, 1.0 / 12},
-      {"bottom-left corner", 1, 1.0 / 24},
+      {"interior", 6, 1.0 / 6},           {"bottom edge", 2, 1.0 / 12},
+      {"left edge", 5, 1.0 / 12},         {"bottom-left corner", 1, 1.0 / 24},
       {"top-right corner", 12, 1.0 / 24},
   };
   for (const auto& c : cases) {
@@ -444,8 +442,9 @@ TEST(FpTrapSeam, EachTrappedKindReachesTheInstalledHandler) {
 }
 
 TEST(FloatingPointFaultDeathTest, NoInteriorNodeTrapsInvalidAtFirstStoppingTest) {
-  if (testsupport::windows()) GTEST_SKIP() << "death tests read the output in text mode on Windows, CR LF arrives as LF; "
-                                             "Program.FloatingPointFaultsEndTheRunBeforeTheReport checks these bytes";
+  if (testsupport::windows())
+    GTEST_SKIP() << "death tests read the output in text mode on Windows, CR LF arrives as LF; "
+                    "Program.FloatingPointFaultsEndTheRunBeforeTheReport checks these bytes";
   EXPECT_EXIT(
       {
         rt::enable_fp_traps();
@@ -468,8 +467,9 @@ TEST(FloatingPointFaultDeathTest, NoInteriorNodeWithOneSweepReturns) {
 }
 
 TEST(FloatingPointFaultDeathTest, ZeroLengthTrapsDivideByZeroInCoefficients) {
-  if (testsupport::windows()) GTEST_SKIP() << "death tests read the output in text mode on Windows, CR LF arrives as LF; "
-                                             "Program.FloatingPointFaultsEndTheRunBeforeTheReport checks these bytes";
+  if (testsupport::windows())
+    GTEST_SKIP() << "death tests read the output in text mode on Windows, CR LF arrives as LF; "
+                    "Program.FloatingPointFaultsEndTheRunBeforeTheReport checks these bytes";
   // bc_top would divide 0 by 0 next; the coefficients come first.
   EXPECT_EXIT(
       {
@@ -481,8 +481,9 @@ TEST(FloatingPointFaultDeathTest, ZeroLengthTrapsDivideByZeroInCoefficients) {
 }
 
 TEST(FloatingPointFaultDeathTest, TallPlateOverflowsSinhByName) {
-  if (testsupport::windows()) GTEST_SKIP() << "death tests read the output in text mode on Windows, CR LF arrives as LF; "
-                                             "Program.FloatingPointFaultsEndTheRunBeforeTheReport checks these bytes";
+  if (testsupport::windows())
+    GTEST_SKIP() << "death tests read the output in text mode on Windows, CR LF arrives as LF; "
+                    "Program.FloatingPointFaultsEndTheRunBeforeTheReport checks these bytes";
   EXPECT_EXIT(
       {
         rt::enable_fp_traps();
@@ -494,7 +495,8 @@ TEST(FloatingPointFaultDeathTest, TallPlateOverflowsSinhByName) {
 }
 
 TEST(FloatingPointFaultDeathTest, MathRoutinesNameTheirOwnErrors) {
-  if (testsupport::windows()) GTEST_SKIP() << "death tests read the output in text mode on Windows, CR LF arrives as LF";
+  if (testsupport::windows())
+    GTEST_SKIP() << "death tests read the output in text mode on Windows, CR LF arrives as LF";
   EXPECT_EXIT(
       {
         rt::enable_fp_traps();

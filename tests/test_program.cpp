@@ -45,7 +45,8 @@ TEST(Program, BundledExampleRunsQuietlyAndWritesItsReport) {
 }
 
 TEST(Program, EditorIsOfferedTheCaseFileThenTheReport) {
-  if (testsupport::windows()) GTEST_SKIP() << "the editor is a #!/bin/sh script found through a POSIX PATH; see test_windows";
+  if (testsupport::windows())
+    GTEST_SKIP() << "the editor is a #!/bin/sh script found through a POSIX PATH; see test_windows";
   TempDir dir;
   EditorLog editor;
   write_file(dir.file("entrada_geral.ent"), case_file("saida.txt", "1.0", "1.0", 5, 5, 100, "1.0d-6", 3, 10));
@@ -55,7 +56,8 @@ TEST(Program, EditorIsOfferedTheCaseFileThenTheReport) {
 }
 
 TEST(Program, ReportNameReachesTheEditorAsOneWordAndRunsNothing) {
-  if (testsupport::windows()) GTEST_SKIP() << "the editor is a #!/bin/sh script found through a POSIX PATH; see test_windows";
+  if (testsupport::windows())
+    GTEST_SKIP() << "the editor is a #!/bin/sh script found through a POSIX PATH; see test_windows";
   TempDir dir;
   EditorLog editor;
   write_file(dir.file("entrada_geral.ent"), case_file("a b; touch pwned", "1.0", "1.0", 4, 4, 10, "0.0", 3, 10));
@@ -124,11 +126,11 @@ TEST(Program, MalformedCaseFilesEndWithTheReadErrorAndNoReport) {
     std::string text;
     int number;
   } cases[] = {
-      {"'r.txt'\n1.0\n1.0\n21\n21\n", 6501},                             // fewer than nine values
-      {"'r.txt'\n1.0\n1.0\n10.0\n21\n100\n1e-8\n2\n10\n", 6101},         // a real where an integer goes
-      {"'r.txt'\n1.0x\n1.0\n21\n21\n100\n1e-8\n2\n10\n", 6103},          // not wholly a number
-      {"'r.txt'\n1.0\n1.0\n21\n21\n100\n'1e-8'\n2\n10\n", 6504},         // a quoted number
-      {"'r.txt'\r1.0\r1.0\r21\r21\r100\r1e-8\r2\r10\r", 6501},           // carriage returns alone
+      {"'r.txt'\n1.0\n1.0\n21\n21\n", 6501},                      // fewer than nine values
+      {"'r.txt'\n1.0\n1.0\n10.0\n21\n100\n1e-8\n2\n10\n", 6101},  // a real where an integer goes
+      {"'r.txt'\n1.0x\n1.0\n21\n21\n100\n1e-8\n2\n10\n", 6103},   // not wholly a number
+      {"'r.txt'\n1.0\n1.0\n21\n21\n100\n'1e-8'\n2\n10\n", 6504},  // a quoted number
+      {"'r.txt'\r1.0\r1.0\r21\r21\r100\r1e-8\r2\r10\r", 6501},    // carriage returns alone
   };
   for (const Case& c : cases) {
     TempDir dir;
@@ -182,10 +184,14 @@ TEST(Program, FloatingPointFaultsEndTheRunBeforeTheReport) {
     std::string text;
     std::string err;
   } cases[] = {
-      {case_file("r.txt", "1.0", "1.0", 1, 21, 10, "1e-8", 2, 10), testsupport::math_error_text(6103, "floating-point error: divide by zero")},
-      {case_file("r.txt", "0.0", "1.0", 21, 21, 10, "1e-8", 2, 10), testsupport::math_error_text(6103, "floating-point error: divide by zero")},
-      {case_file("r.txt", "1.0", "1.0", 2, 21, 5, "1e-8", 2, 10), testsupport::math_error_text(6101, "floating-point error: invalid")},
-      {case_file("r.txt", "1.0", "300.0", 5, 5, 10, "1e-8", 2, 10), testsupport::math_error_text(6203, "sinh: OVERFLOW error")},
+      {case_file("r.txt", "1.0", "1.0", 1, 21, 10, "1e-8", 2, 10),
+       testsupport::math_error_text(6103, "floating-point error: divide by zero")},
+      {case_file("r.txt", "0.0", "1.0", 21, 21, 10, "1e-8", 2, 10),
+       testsupport::math_error_text(6103, "floating-point error: divide by zero")},
+      {case_file("r.txt", "1.0", "1.0", 2, 21, 5, "1e-8", 2, 10),
+       testsupport::math_error_text(6101, "floating-point error: invalid")},
+      {case_file("r.txt", "1.0", "300.0", 5, 5, 10, "1e-8", 2, 10),
+       testsupport::math_error_text(6203, "sinh: OVERFLOW error")},
   };
   for (const Case& c : cases) {
     TempDir dir;
@@ -235,7 +241,7 @@ TEST(Program, HelpAndVersionAloneAnswerAndTouchNothing) {
   // clang-format off
   std::string usage = run_calor2d(dir.path(), {"--help"}).out;
   for (const char* said : {"entrada_geral.ent", "notepad", "libexec/calor2d/notepad", "Estado de sa\xC3\xAD" "da: 0",
-  // clang-format on
+                           // clang-format on
                            "1 qualquer falha", "calor2d < /dev/null"})
     EXPECT_NE(usage.find(said), std::string::npos) << said;
   // The manual page has both, and says they depart from a program without options.

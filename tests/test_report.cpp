@@ -213,15 +213,16 @@ TEST(ReportSolutions, CentralNodeOnlyPicksTheMiddleOrTheNodeJustBelowIt) {
   } cases[] = {
       // 5 x 5 on the unit square: node (3, 3), whose analytic value is the same
       // sinh(pi/2)/sinh(pi) as the centre of the 3 x 3 case.
-      {"1.0", "1.0", 5, 5, "    5.000000000000000E-01    5.000000000000000E-01", 12,
-       "    1.992684076691934E-01"},
+      {"1.0", "1.0", 5, 5, "    5.000000000000000E-01    5.000000000000000E-01", 12, "    1.992684076691934E-01"},
       // 4 x 6 with dx = dy = 1: (4+1)/2 = 2 and (6+1)/2 = 3, node (2, 3).
       {"3.0", "5.0", 4, 6, whole(1) + whole(2), 9, ""},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::to_string(c.Nx) + " x " + std::to_string(c.Ny));
-    Records one = rows_after(report_of(case_file("r.txt", c.Lx, c.Ly, c.Nx, c.Ny, 200, "1.0d-8", 2, 10)), solution_heading);
-    Records all = rows_after(report_of(case_file("r.txt", c.Lx, c.Ly, c.Nx, c.Ny, 200, "1.0d-8", 1, 10)), solution_heading);
+    Records one =
+        rows_after(report_of(case_file("r.txt", c.Lx, c.Ly, c.Nx, c.Ny, 200, "1.0d-8", 2, 10)), solution_heading);
+    Records all =
+        rows_after(report_of(case_file("r.txt", c.Lx, c.Ly, c.Nx, c.Ny, 200, "1.0d-8", 1, 10)), solution_heading);
     ASSERT_EQ(one.size(), 1u);
     ASSERT_EQ(all.size(), static_cast<std::size_t>(c.Nx * c.Ny));
     EXPECT_EQ(one[0].substr(0, 50), c.xy);

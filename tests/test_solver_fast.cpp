@@ -119,8 +119,8 @@ Result solve(const Plate& p, int itmax, double tol, const Way& way) {
   r.T = p.T;
   r.it = -12345;
   if (way.reference) {
-    solvers::gauss_seidel_reference(p.aP, p.aE, p.aN, itmax, tol, p.Nx, p.Ny, r.L1.data(), r.L2.data(),
-                                    r.Linf.data(), r.it, r.T.data());
+    solvers::gauss_seidel_reference(p.aP, p.aE, p.aN, itmax, tol, p.Nx, p.Ny, r.L1.data(), r.L2.data(), r.Linf.data(),
+                                    r.it, r.T.data());
   } else {
     solvers::dispatch::solve(way.options, p.aP, p.aE, p.aN, itmax, tol, p.Nx, p.Ny, r.L1.data(), r.L2.data(),
                              r.Linf.data(), r.it, r.T.data());
@@ -151,10 +151,8 @@ std::vector<int> shown(int it, int hist_step, int len) {
   const int len = static_cast<int>(want.L1.size());
   std::vector<int> ks = shown(want.it, all ? 1 : hist_step, len);
   for (int k : ks) {
-    if (!same_bits(got.L1[k], want.L1[k]) || !same_bits(got.L2[k], want.L2[k]) ||
-        !same_bits(got.Linf[k], want.Linf[k]))
-      return ::testing::AssertionFailure() << "history element " << k << ": L1 " << got.L1[k] << " vs "
-                                           << want.L1[k];
+    if (!same_bits(got.L1[k], want.L1[k]) || !same_bits(got.L2[k], want.L2[k]) || !same_bits(got.Linf[k], want.Linf[k]))
+      return ::testing::AssertionFailure() << "history element " << k << ": L1 " << got.L1[k] << " vs " << want.L1[k];
   }
   return ::testing::AssertionSuccess();
 }
@@ -207,16 +205,16 @@ TEST(FastSolver, SameReportOnEveryThreadCount) {
     int hist_step;
   };
   const std::vector<Row> rows = {
-      {program_plate(1.0, 1.0, 11, 11), 1000, 1e-6, 1000},      // stops at 131
-      {program_plate(1.0, 1.0, 11, 11), 50, 1e-6, 7},            // runs to itmax
-      {program_plate(1.0, 4.0, 21, 81), 400, 1e-5, 100000},     // tall, stops
-      {program_plate(4.0, 1.0, 81, 21), 300, 1e-5, 1},          // wide, every element printed
-      {random_plate(rng, 57, 43), 300, 1e-3, 1000},             // unequal spacing
-      {random_plate(rng, 9, 520), 40, -1.0, 9},                 // tall, tol negative
-      {random_plate(rng, 520, 9), 40, 0.0, 1000},               // wide, tol 0
-      {random_plate(rng, 30, 30), 1, 1e-3, 5},                  // itmax 1
-      {random_plate(rng, 30, 30), 2, 1.0, 5},                   // itmax 2, stops at once
-      {program_plate(1.0, 1.0, 3, 3), 10, 0.0, 100},            // settles at sweep 1, stops at 2
+      {program_plate(1.0, 1.0, 11, 11), 1000, 1e-6, 1000},   // stops at 131
+      {program_plate(1.0, 1.0, 11, 11), 50, 1e-6, 7},        // runs to itmax
+      {program_plate(1.0, 4.0, 21, 81), 400, 1e-5, 100000},  // tall, stops
+      {program_plate(4.0, 1.0, 81, 21), 300, 1e-5, 1},       // wide, every element printed
+      {random_plate(rng, 57, 43), 300, 1e-3, 1000},          // unequal spacing
+      {random_plate(rng, 9, 520), 40, -1.0, 9},              // tall, tol negative
+      {random_plate(rng, 520, 9), 40, 0.0, 1000},            // wide, tol 0
+      {random_plate(rng, 30, 30), 1, 1e-3, 5},               // itmax 1
+      {random_plate(rng, 30, 30), 2, 1.0, 5},                // itmax 2, stops at once
+      {program_plate(1.0, 1.0, 3, 3), 10, 0.0, 100},         // settles at sweep 1, stops at 2
   };
   for (const Row& r : rows) expect_same_report(r.p, r.itmax, r.tol, r.hist_step, one_to_seven);
 }
@@ -280,12 +278,11 @@ TEST(FastSolver, UnreadNodesNeverEnterTheArithmetic) {
     for (int Nx : {3, 5, 17, 18, 19, 40}) {
       for (int Ny : {3, 9, 17, 18, 33, 40}) {
         Plate p = random_plate(rng, Nx, Ny);
-        for (std::size_t k : {std::size_t{0}, std::size_t{1}, std::size_t(Nx), std::size_t(Nx) * (Ny - 1) + 1,
-                              std::size_t(Nx) * Ny})
+        for (std::size_t k :
+             {std::size_t{0}, std::size_t{1}, std::size_t(Nx), std::size_t(Nx) * (Ny - 1) + 1, std::size_t(Nx) * Ny})
           p.T[k] = DBL_MAX;
         const Result want = solve(p, 8, -1.0, reference);
-        for (Path path : paths())
-          same = same && same_report(solve(p, 8, -1.0, fast_way(path, 2, 1)), want, 1);
+        for (Path path : paths()) same = same && same_report(solve(p, 8, -1.0, fast_way(path, 2, 1)), want, 1);
       }
     }
     std::_Exit(same ? 0 : 3);
@@ -439,8 +436,8 @@ TEST(FastSolverDispatch, ProgramEntryGivesTheReferencesReport) {
   got.L1[0] = p.L1_0;
   got.L2[0] = p.L2_0;
   got.Linf[0] = p.Linf_0;
-  solvers::gauss_seidel(p.aP, p.aE, p.aN, 700, 1e-3, p.Nx, p.Ny, got.L1.data(), got.L2.data(), got.Linf.data(),
-                        got.it, got.T.data(), 50);
+  solvers::gauss_seidel(p.aP, p.aE, p.aN, 700, 1e-3, p.Nx, p.Ny, got.L1.data(), got.L2.data(), got.Linf.data(), got.it,
+                        got.T.data(), 50);
   EXPECT_TRUE(same_report(got, want, 50));
 }
 

@@ -16,14 +16,14 @@
 
 #include "support.h"
 
+using testsupport::before_time;
 using testsupport::case_file;
 using testsupport::read_file;
 using testsupport::RunOptions;
 using testsupport::RunResult;
+using testsupport::small_case;
 using testsupport::TempDir;
 using testsupport::write_file;
-using testsupport::small_case;
-using testsupport::before_time;
 
 namespace {
 
@@ -85,7 +85,8 @@ TEST(Streams, ReportOnAPipeWhoseReaderLeavesEndsWithTheWriteError) {
   o.stdout_limit = 10;  // calor2d | head -c 10
   RunResult r = testsupport::run_calor2d_bounded(dir.path(), o);
   EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.err, testsupport::io_error_text('F', 6423, "WRITE", "/dev/stdout") + "the reader of the pipe has gone\r\n");
+  EXPECT_EQ(r.err,
+            testsupport::io_error_text('F', 6423, "WRITE", "/dev/stdout") + "the reader of the pipe has gone\r\n");
   EXPECT_EQ(r.out, "Difus\xE3o de");
 }
 

@@ -18,9 +18,9 @@
 #include "support.h"
 
 using testsupport::read_file;
+using testsupport::starts_with;
 using testsupport::TempDir;
 using testsupport::write_file;
-using testsupport::starts_with;
 
 namespace {
 
@@ -159,9 +159,9 @@ TEST(Units, OpenFailuresCarryTheirNumbers) {
     std::string name;
     int number;
   } cases[] = {
-      {sub, 6414},                               // a directory
-      {dir.file("falta/arquivo.txt"), 6416},     // a missing folder
-      {dir.file("a.txt/b.txt"), 6416},           // a file used as a folder
+      {sub, 6414},                            // a directory
+      {dir.file("falta/arquivo.txt"), 6416},  // a missing folder
+      {dir.file("a.txt/b.txt"), 6416},        // a file used as a folder
   };
   write_file(dir.file("a.txt"), "x");
   for (const Case& c : cases) {

@@ -141,7 +141,8 @@ TEST(WindowsTraps, EachTrappedKindEndsTheRunWithItsReport) {
   } cases[] = {
       {[](double z) { return z / z; }, testsupport::math_error_text(6101, "floating-point error: invalid")},
       {[](double z) { return 1.0 / z; }, testsupport::math_error_text(6103, "floating-point error: divide by zero")},
-      {[](double z) { return 1e308 * (z + 10.0); }, testsupport::math_error_text(6104, "floating-point error: overflow")},
+      {[](double z) { return 1e308 * (z + 10.0); },
+       testsupport::math_error_text(6104, "floating-point error: overflow")},
   };
   for (const Case& c : cases) {
     testsupport::RunResult r = testsupport::run_forked([&] {
@@ -193,50 +194,28 @@ TEST(WindowsMath, SineIsCorrectlyRoundedAsOnLinux) {
   struct Case {
     double x, sin_x;
   } cases[] = {
-      {0x1.921fb54442d18p+0, 0x1.0000000000000p+0},
-      {0x1.921fb54442d18p+1, 0x1.1a62633145c07p-53},
-      {0x1.921fb54442d18p+2, -0x1.1a62633145c07p-52},
-      {0x1.2d97c7f3321d2p+2, -0x1.0000000000000p+0},
-      {0x1.2d97c7f3321d2p+3, 0x1.a79394c9e8a0ap-52},
-      {0x1.921fb54442d18p+3, -0x1.1a62633145c07p-51},
-      {0x1.f6a7a2955385ep+2, 0x1.0000000000000p+0},
-      {0x1.f6a7a2955385ep+3, 0x1.60fafbfd97309p-51},
-      {0x1.2d97c7f3321d2p+4, -0x1.a79394c9e8a0ap-51},
-      {0x1.5fdbbe9bba775p+3, -0x1.0000000000000p+0},
-      {0x1.5fdbbe9bba775p+4, 0x1.ee2c2d963a10cp-51},
-      {0x1.921fb54442d18p+4, -0x1.1a62633145c07p-50},
-      {0x1.921fb54442d18p-1, 0x1.6a09e667f3bccp-1},
-      {0x1.2d97c7f3321d2p+1, 0x1.6a09e667f3bcdp-1},
-      {0x1.41b2f769cf0e0p-4, 0x1.415e532398e49p-4},
-      {0x1.7e0485cda5e0ap+0, 0x1.fe6bf2e2660afp-1},
-      {0x1.88121d88f4592p+1, 0x1.415e532398e32p-4},
-      {0x1.41b2f769cf0e0p-5, 0x1.419dcd176e0f7p-5},
-      {0x1.88121d88f4590p+0, 0x1.ff9af2bfbc297p-1},
-      {0x1.8d18e9669b954p+1, 0x1.419dcd176e128p-5},
-      {0x1.acee9f37bebd5p-4, 0x1.ac2609b3c576bp-4},
-      {0x1.7750cb50c6e5bp+0, 0x1.fd31f94f867c6p-1},
-      {0x1.84b8404a84db9p+1, 0x1.ac2609b3c577fp-4},
-      {0x1.0c152382d7365p-2, 0x1.0907dc1930690p-2},
-      {0x1.4f1a6c638d03ep+0, 0x1.ee8dd4748bf14p-1},
-      {0x1.709d10d3e7eabp+1, 0x1.0907dc1930695p-2},
-      {0x1.41b2f769cf0e0p-1, 0x1.2cf2304755a5ep-1},
-      {0x1.41b2f769cf0e0p+0, 0x1.e6f0e134454ffp-1},
-      {0x1.41b2f769cf0e0p+1, 0x1.2cf2304755a5fp-1},
-      {0x1.9e818537a890ap+2, 0x1.89c263229bdf2p-3},
-      {0x1.822c83be57f0cp+1, 0x1.fd144fa59a9adp-4},
-      {0x1.a0991aa3dce7fp+3, 0x1.bf8aa77b15092p-2},
-      {0x1.72dfb08d9d940p+0, 0x1.fc30a5238900fp-1},
-      {0x1.56f6e85787c88p+3, -0x1.ec5a04976d38ap-1},
-      {0x1.d414f1bd3eff2p+2, 0x1.b717e3dd8adb7p-1},
-      {0x1.28f459c635e9cp+0, 0x1.d56617695adcep-1},
-      {0x1.44c245412d04dp+3, -0x1.531e1f5668561p-1},
-      {0x1.7ff49e6e03304p-1, 0x1.5cf76d8234a4cp-1},
-      {0x1.15888241742a6p+3, 0x1.5db26486889efp-1},
-      {0x1.65a8e69a06398p+0, 0x1.f84be8ebf04eap-1},
-      {0x1.d0735c60ab94ep+0, 0x1.f0e6863d16181p-1},
-      {0x1.56e1fc2f8f359p-997, 0x1.56e1fc2f8f359p-997},
-      {-0x1.4000000000000p+1, -0x1.326af0dcfcab1p-1},
-      {0x0.0p+0, 0x0.0p+0},
+      {0x1.921fb54442d18p+0, 0x1.0000000000000p+0},   {0x1.921fb54442d18p+1, 0x1.1a62633145c07p-53},
+      {0x1.921fb54442d18p+2, -0x1.1a62633145c07p-52}, {0x1.2d97c7f3321d2p+2, -0x1.0000000000000p+0},
+      {0x1.2d97c7f3321d2p+3, 0x1.a79394c9e8a0ap-52},  {0x1.921fb54442d18p+3, -0x1.1a62633145c07p-51},
+      {0x1.f6a7a2955385ep+2, 0x1.0000000000000p+0},   {0x1.f6a7a2955385ep+3, 0x1.60fafbfd97309p-51},
+      {0x1.2d97c7f3321d2p+4, -0x1.a79394c9e8a0ap-51}, {0x1.5fdbbe9bba775p+3, -0x1.0000000000000p+0},
+      {0x1.5fdbbe9bba775p+4, 0x1.ee2c2d963a10cp-51},  {0x1.921fb54442d18p+4, -0x1.1a62633145c07p-50},
+      {0x1.921fb54442d18p-1, 0x1.6a09e667f3bccp-1},   {0x1.2d97c7f3321d2p+1, 0x1.6a09e667f3bcdp-1},
+      {0x1.41b2f769cf0e0p-4, 0x1.415e532398e49p-4},   {0x1.7e0485cda5e0ap+0, 0x1.fe6bf2e2660afp-1},
+      {0x1.88121d88f4592p+1, 0x1.415e532398e32p-4},   {0x1.41b2f769cf0e0p-5, 0x1.419dcd176e0f7p-5},
+      {0x1.88121d88f4590p+0, 0x1.ff9af2bfbc297p-1},   {0x1.8d18e9669b954p+1, 0x1.419dcd176e128p-5},
+      {0x1.acee9f37bebd5p-4, 0x1.ac2609b3c576bp-4},   {0x1.7750cb50c6e5bp+0, 0x1.fd31f94f867c6p-1},
+      {0x1.84b8404a84db9p+1, 0x1.ac2609b3c577fp-4},   {0x1.0c152382d7365p-2, 0x1.0907dc1930690p-2},
+      {0x1.4f1a6c638d03ep+0, 0x1.ee8dd4748bf14p-1},   {0x1.709d10d3e7eabp+1, 0x1.0907dc1930695p-2},
+      {0x1.41b2f769cf0e0p-1, 0x1.2cf2304755a5ep-1},   {0x1.41b2f769cf0e0p+0, 0x1.e6f0e134454ffp-1},
+      {0x1.41b2f769cf0e0p+1, 0x1.2cf2304755a5fp-1},   {0x1.9e818537a890ap+2, 0x1.89c263229bdf2p-3},
+      {0x1.822c83be57f0cp+1, 0x1.fd144fa59a9adp-4},   {0x1.a0991aa3dce7fp+3, 0x1.bf8aa77b15092p-2},
+      {0x1.72dfb08d9d940p+0, 0x1.fc30a5238900fp-1},   {0x1.56f6e85787c88p+3, -0x1.ec5a04976d38ap-1},
+      {0x1.d414f1bd3eff2p+2, 0x1.b717e3dd8adb7p-1},   {0x1.28f459c635e9cp+0, 0x1.d56617695adcep-1},
+      {0x1.44c245412d04dp+3, -0x1.531e1f5668561p-1},  {0x1.7ff49e6e03304p-1, 0x1.5cf76d8234a4cp-1},
+      {0x1.15888241742a6p+3, 0x1.5db26486889efp-1},   {0x1.65a8e69a06398p+0, 0x1.f84be8ebf04eap-1},
+      {0x1.d0735c60ab94ep+0, 0x1.f0e6863d16181p-1},   {0x1.56e1fc2f8f359p-997, 0x1.56e1fc2f8f359p-997},
+      {-0x1.4000000000000p+1, -0x1.326af0dcfcab1p-1}, {0x0.0p+0, 0x0.0p+0},
   };
   for (const Case& c : cases) EXPECT_EQ(rt::m_sin(c.x), c.sin_x) << std::hexfloat << c.x;
   testsupport::RunResult r = testsupport::run_forked([&] {
@@ -267,8 +246,8 @@ TEST(WindowsFiles, ReportHeldWithoutSharingCannotBeOpened) {
   TempDir dir;
   write_file(dir.file("entrada_geral.ent"), case_file("r.txt", "1.0", "1.0", 5, 5, 20, "1e-8", 2, 5));
   write_file(dir.file("r.txt"), "older report\r\n");
-  HANDLE held = ::CreateFileA(dir.file("r.txt").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE held =
+      ::CreateFileA(dir.file("r.txt").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   ASSERT_NE(held, INVALID_HANDLE_VALUE);
   testsupport::RunResult r = run_calor2d(dir.path());
   ::CloseHandle(held);

@@ -38,10 +38,9 @@ bool gravar_figura(Formato formato, const std::string& caminho, int largura, int
                    const std::function<void(cairo_t*)>& desenhar, std::string& erro) {
   ArquivoSaida saida(caminho);
   if (!saida.abrir(erro)) return false;
-  cairo_surface_t* sup =
-      formato == Formato::svg
-          ? cairo_svg_surface_create_for_stream(para_arquivo, saida.arquivo(), largura, altura)
-          : cairo_image_surface_create(CAIRO_FORMAT_ARGB32, largura, altura);
+  cairo_surface_t* sup = formato == Formato::svg
+                             ? cairo_svg_surface_create_for_stream(para_arquivo, saida.arquivo(), largura, altura)
+                             : cairo_image_surface_create(CAIRO_FORMAT_ARGB32, largura, altura);
   cairo_t* cr = cairo_create(sup);
   cairo_set_source_rgb(cr, 1, 1, 1);
   cairo_paint(cr);
@@ -76,7 +75,8 @@ Cor mapa_divergente(double t) {
 void texto(cairo_t* cr, double x, double y, const std::string& s, double tamanho, double ah, double av, bool negrito,
            double angulo, Cor cor) {
   cairo_save(cr);
-  cairo_select_font_face(cr, fonte, CAIRO_FONT_SLANT_NORMAL, negrito ? CAIRO_FONT_WEIGHT_BOLD : CAIRO_FONT_WEIGHT_NORMAL);
+  cairo_select_font_face(cr, fonte, CAIRO_FONT_SLANT_NORMAL,
+                         negrito ? CAIRO_FONT_WEIGHT_BOLD : CAIRO_FONT_WEIGHT_NORMAL);
   cairo_set_font_size(cr, tamanho);
   cairo_text_extents_t e;
   cairo_text_extents(cr, s.c_str(), &e);
@@ -94,7 +94,8 @@ void texto(cairo_t* cr, double x, double y, const std::string& s, double tamanho
 
 double largura_texto(cairo_t* cr, const std::string& s, double tamanho, bool negrito) {
   cairo_save(cr);
-  cairo_select_font_face(cr, fonte, CAIRO_FONT_SLANT_NORMAL, negrito ? CAIRO_FONT_WEIGHT_BOLD : CAIRO_FONT_WEIGHT_NORMAL);
+  cairo_select_font_face(cr, fonte, CAIRO_FONT_SLANT_NORMAL,
+                         negrito ? CAIRO_FONT_WEIGHT_BOLD : CAIRO_FONT_WEIGHT_NORMAL);
   cairo_set_font_size(cr, tamanho);
   cairo_text_extents_t e;
   cairo_text_extents(cr, s.c_str(), &e);
@@ -121,9 +122,9 @@ void cabecalho(cairo_t* cr, double largura, const std::string& titulo, const std
 }
 
 Cor cor_da_serie(int k) {
-  static constexpr Cor cores[] = {{0.12, 0.47, 0.71}, {1.0, 0.50, 0.05}, {0.17, 0.63, 0.17}, {0.58, 0.40, 0.74},
-                                  {0.55, 0.34, 0.29}, {0.89, 0.47, 0.76}, {0.50, 0.50, 0.50}, {0.74, 0.74, 0.13},
-                                  {0.09, 0.75, 0.81}};
+  static constexpr Cor cores[] = {{0.12, 0.47, 0.71}, {1.0, 0.50, 0.05},  {0.17, 0.63, 0.17},
+                                  {0.58, 0.40, 0.74}, {0.55, 0.34, 0.29}, {0.89, 0.47, 0.76},
+                                  {0.50, 0.50, 0.50}, {0.74, 0.74, 0.13}, {0.09, 0.75, 0.81}};
   return cores[static_cast<unsigned>(k) % (sizeof cores / sizeof cores[0])];
 }
 

@@ -32,7 +32,8 @@ void rotulo(cairo_t* cr, const Marca& m, double x, double y, double tamanho, dou
 }
 
 double largura_rotulo(cairo_t* cr, const Marca& m, double tamanho) {
-  return m.expoente.empty() ? largura_texto(cr, m.rotulo, tamanho) : largura_potencia(cr, m.rotulo, m.expoente, tamanho);
+  return m.expoente.empty() ? largura_texto(cr, m.rotulo, tamanho)
+                            : largura_potencia(cr, m.rotulo, m.expoente, tamanho);
 }
 
 // "×10ⁿ" for an axis whose labels are scaled.
@@ -115,8 +116,10 @@ Marcas marcas_log(double a, double b, int maximo) {
   }
   int cada = std::max(1, (decadas + maximo - 1) / std::max(maximo, 1));
   for (int d = d0 - 1; d <= d1; ++d) {
-    if (d >= d0 && (d - d0) % cada == 0) out.lista.push_back({std::pow(10.0, d), "10", std::to_string(d)});
-    else if (d >= d0) out.lista.push_back({std::pow(10.0, d), {}, {}});
+    if (d >= d0 && (d - d0) % cada == 0)
+      out.lista.push_back({std::pow(10.0, d), "10", std::to_string(d)});
+    else if (d >= d0)
+      out.lista.push_back({std::pow(10.0, d), {}, {}});
     if (decadas <= 6)
       for (int m = 2; m <= 9; ++m) {
         double v = m * std::pow(10.0, d);

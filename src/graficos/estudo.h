@@ -15,9 +15,9 @@ struct Malha {
   std::string nome;  // the report's path, as given
   const Relatorio* rel = nullptr;
   Resumo resumo;
-  double h = 0;       // max(dx, dy): the spacing the study plots against
+  double h = 0;        // max(dx, dy): the spacing the study plots against
   double erro_Tm = 0;  // |Tm_a - Tm_n|
-  double ordem = 0;   // log(e1/e2) / log(h1/h2) of erro_max with the row before; NaN for the first
+  double ordem = 0;    // log(e1/e2) / log(h1/h2) of erro_max with the row before; NaN for the first
 };
 
 // The rows of the study, coarsest grid first (h decreasing; equal h: fewer nodes

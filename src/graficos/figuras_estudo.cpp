@@ -135,9 +135,10 @@ void desenhar_estudo(cairo_t* cr, const std::vector<Malha>& malhas) {
   texto(cr, c.x1 + 15, y, "malha, h, ordem observada:", 11, 0, 0, true);
   for (const Malha& m : malhas) {
     y += 16;
-    texto(cr, c.x1 + 15, y,
-          malha(m) + ", h = " + formatar("%.4g", m.h) + (std::isfinite(m.ordem) ? ", " + formatar("%.3f", m.ordem) : ""),
-          11);
+    texto(
+        cr, c.x1 + 15, y,
+        malha(m) + ", h = " + formatar("%.4g", m.h) + (std::isfinite(m.ordem) ? ", " + formatar("%.3f", m.ordem) : ""),
+        11);
   }
 }
 
@@ -145,8 +146,7 @@ void desenhar_historicos(cairo_t* cr, const std::vector<Malha>& malhas) {
   const Tamanho t = tamanho_estudo();
   const Caixa c{95, 80, 660, t.altura - 65.0};
   cabecalho(cr, t.largura, "Estudo de malha: históricos de convergência",
-            malhas.front().rel->titulo + " — " + placa(malhas.front()) + ", L1(it)/L1(0) de cada malha",
-            aviso(malhas));
+            malhas.front().rel->titulo + " — " + placa(malhas.front()) + ", L1(it)/L1(0) de cada malha", aviso(malhas));
   double lo = std::numeric_limits<double>::infinity(), hi = -lo;
   std::int32_t it = 1;
   for (const Malha& m : malhas) {
@@ -193,8 +193,8 @@ void desenhar_historicos(cairo_t* cr, const std::vector<Malha>& malhas) {
       aberto = true;
     }
     cairo_stroke(cr);
-    itens.push_back({malha(m) + ", it = " + std::to_string(m.rel->it) + (m.resumo.convergiu ? "" : " (não convergiu)"),
-                     cor});
+    itens.push_back(
+        {malha(m) + ", it = " + std::to_string(m.rel->it) + (m.resumo.convergiu ? "" : " (não convergiu)"), cor});
   }
   cairo_restore(cr);
   if (uma_tol && positivo(malhas.front().rel->tol))

@@ -118,8 +118,8 @@ void desenhar_perfis(cairo_t* cr, const Relatorio& rel, const Resumo& r) {
   const Caixa a{85, 112, 440, t.altura - 150.0}, b{605, 112, 960, t.altura - 150.0};
   painel(cr, a, vertical, "ao longo de x = " + formatar("%.4g m", rel.nos[ic].x) + " (linha vertical central)",
          "y [m]");
-  painel(cr, b, horizontal,
-         "ao longo de y = " + formatar("%.4g m", rel.nos[jc * nx].y) + " (linha horizontal central)", "x [m]");
+  painel(cr, b, horizontal, "ao longo de y = " + formatar("%.4g m", rel.nos[jc * nx].y) + " (linha horizontal central)",
+         "x [m]");
   const bool m = vertical.size() <= 60 || horizontal.size() <= 60;
   legenda(cr, a.x0, t.altura - 88.0, 330,
           {{"T numérica", cor_numerica, false, m ? Marcador::circulo : Marcador::nenhum},

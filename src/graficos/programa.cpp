@@ -64,7 +64,8 @@ int um_relatorio(const Opcoes& op, std::FILE* saida, std::FILE* diag) {
                        return escrever_resumo_json(r, resumo, c, e);
                      }});
   if (!r.nos.empty())
-    tarefas.push_back({base + "_nos.csv", [&r](const std::string& c, std::string& e) { return escrever_csv(r, c, e); }});
+    tarefas.push_back(
+        {base + "_nos.csv", [&r](const std::string& c, std::string& e) { return escrever_csv(r, c, e); }});
   if (mapas)
     tarefas.push_back({base + ".vtk", [&r](const std::string& c, std::string& e) { return escrever_vtk(r, c, e); }});
   const bool grande = static_cast<std::int64_t>(r.nos.size()) > nos_para_progresso;

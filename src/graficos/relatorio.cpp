@@ -228,8 +228,8 @@ class Leitor {
   // Label then a value from `coluna`, `w` wide: the norms' label fills the columns
   // before its value, the means' and the time's is followed by blanks.
   bool rotulo_e_valor(std::string_view rotulo, std::size_t coluna, std::size_t w, std::string& campo) {
-    std::string esperado = entre_aspas(rotulo) + " e um n\xFAmero nas colunas " + std::to_string(coluna) +
-                           " a " + std::to_string(coluna + w - 1);
+    std::string esperado = entre_aspas(rotulo) + " e um n\xFAmero nas colunas " + std::to_string(coluna) + " a " +
+                           std::to_string(coluna + w - 1);
     if (!proxima(esperado)) return false;
     std::string_view l = linha_;
     std::size_t n = rotulo.size();
@@ -281,8 +281,8 @@ class Leitor {
         bool ultima = h.k > anterior && h.k - anterior < passo;
         if (final_irregular || h.k > rel_.it || (!regular && !ultima))
           return falha("a linha do hist\xF3rico da itera\xE7\xE3o " +
-                       std::to_string(static_cast<std::int64_t>(passo) * static_cast<std::int64_t>(n)) +
-                       " (passo " + std::to_string(passo) + ", at\xE9 it = " + std::to_string(rel_.it) + ")");
+                       std::to_string(static_cast<std::int64_t>(passo) * static_cast<std::int64_t>(n)) + " (passo " +
+                       std::to_string(passo) + ", at\xE9 it = " + std::to_string(rel_.it) + ")");
         final_irregular = !regular;
       }
       rel_.historico.push_back(h);

@@ -47,13 +47,13 @@ struct Relatorio {
   double Lx = 0, Ly = 0;
   std::int32_t Nx = 0, Ny = 0, itmax = 0, it = 0;
   double tol = 0;
-  double L1_it = 0;                    // the raw L1 norm after the last sweep
+  double L1_it = 0;                       // the raw L1 norm after the last sweep
   double L1_0 = 0, L2_0 = 0, Linf_0 = 0;  // norms of the initial field
   std::vector<LinhaHistorico> historico;
   Listagem listagem = Listagem::nenhuma;
   std::vector<No> nos;  // for `completa`, node (i, j) is element (i - 1) + (j - 1) * Nx
   double Tm_analitica = 0, Tm_numerica = 0, Tm_erro = 0;
-  double tempo = 0;  // seconds; NaN when the report shows asterisks
+  double tempo = 0;         // seconds; NaN when the report shows asterisks
   long linha_listagem = 0;  // record where the solution listing begins (or would begin)
 };
 

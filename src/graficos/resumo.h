@@ -10,13 +10,13 @@
 namespace graficos {
 
 struct Resumo {
-  bool convergiu = false;   // the last L1(k)/L1(0) of the history is at or below tol
-  double L1_final = 0;      // that last ratio
-  int sol_mode = 0;         // 1 or 2; 0 when no node is listed (the case's value is then unknown)
+  bool convergiu = false;      // the last L1(k)/L1(0) of the history is at or below tol
+  double L1_final = 0;         // that last ratio
+  int sol_mode = 0;            // 1 or 2; 0 when no node is listed (the case's value is then unknown)
   std::int32_t hist_step = 0;  // the history's stride; 0 when the report does not tell it (two lines or fewer)
-  double erro_max = 0;      // largest |Ta - T| over the listed nodes (NaN when one is NaN, or none is listed)
-  double erro_rms = 0;      // root mean square of Ta - T over the listed nodes
-  double dx = 0, dy = 0;    // Lx / (Nx - 1) and Ly / (Ny - 1), as calor2d computes them
+  double erro_max = 0;         // largest |Ta - T| over the listed nodes (NaN when one is NaN, or none is listed)
+  double erro_rms = 0;         // root mean square of Ta - T over the listed nodes
+  double dx = 0, dy = 0;       // Lx / (Nx - 1) and Ly / (Ny - 1), as calor2d computes them
 };
 
 Resumo resumir(const Relatorio& rel);

@@ -53,8 +53,7 @@ void figura(std::vector<Tarefa>& tarefas, bool png, bool svg, const std::string&
             std::function<void(cairo_t*)> desenhar) {
   for (Formato formato : {Formato::png, Formato::svg}) {
     if (!(formato == Formato::png ? png : svg)) continue;
-    tarefas.push_back({base + (formato == Formato::png ? ".png" : ".svg"),
-                       [=](const std::string& c, std::string& e) {
+    tarefas.push_back({base + (formato == Formato::png ? ".png" : ".svg"), [=](const std::string& c, std::string& e) {
                          return gravar_figura(formato, c, largura, altura, desenhar, e);
                        }});
   }

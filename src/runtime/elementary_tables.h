@@ -13,8 +13,8 @@ extern const double pio2_cut[4];
 extern const double ln2_256_cut[3];
 extern const DD pi_dd, pio2_dd, sixth_dd, inv24_dd, inv120_dd;
 
-extern const DD sin_tab[52];   // sin(i/64)
-extern const DD cos_tab[52];   // cos(i/64)
-extern const DD exp2_tab[256]; // 2^(j/256)
+extern const DD sin_tab[52];    // sin(i/64)
+extern const DD cos_tab[52];    // cos(i/64)
+extern const DD exp2_tab[256];  // 2^(j/256)
 
 }  // namespace rt::elem

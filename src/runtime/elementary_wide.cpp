@@ -329,7 +329,7 @@ double sin(double x) {
     // The reduction costs as many bits as x has before the point.
     const int F = P + 96 + std::max(ex, 0);
     Fixed X = from_double(ax, F);  // exact: ax >= 2^-26 has no bit below 2^-79
-    const Fixed H = half_pi(F);  // within 2 units
+    const Fixed H = half_pi(F);    // within 2 units
     // x - n pi/2 by steps while the rest exceeds pi/4; each step's n comes from
     // the doubles within a factor 2^-50 of the rest, so 21 steps reach any double.
     double count = 0.0;  // sum of |n|: X is within 2 count units

@@ -74,9 +74,8 @@ struct MathRow {
 };
 
 inline constexpr MathRow math_kinds[] = {
-    {MathKind::domain, 6201, "DOMAIN"},     {MathKind::sing, 6202, "SING"},
-    {MathKind::overflow, 6203, "OVERFLOW"}, {MathKind::underflow, 6204, "UNDERFLOW"},
-    {MathKind::tloss, 6205, "TLOSS"},       {MathKind::ploss, 6206, "PLOSS"},
+    {MathKind::domain, 6201, "DOMAIN"},       {MathKind::sing, 6202, "SING"},   {MathKind::overflow, 6203, "OVERFLOW"},
+    {MathKind::underflow, 6204, "UNDERFLOW"}, {MathKind::tloss, 6205, "TLOSS"}, {MathKind::ploss, 6206, "PLOSS"},
 };
 
 // Each {} takes one value, in order. Windows-1252, like the report.
@@ -95,15 +94,15 @@ inline constexpr RecusaRow recusas[] = {
 // What the checks find wrong with a table; the first fault found.
 enum class Flaw : std::uint8_t {
   none,
-  wrong_size,      // a row missing or one too many
-  out_of_order,    // row i is not condition i
-  bad_letter,      // not an upper-case letter
-  bad_number,      // not four digits, as the report prints it
-  no_message,      // empty or absent text
-  shared_number,   // a letter and number that an earlier row holds, undeclared
-  bad_share,       // declared as sharing, but not with the first holder of its number
-  same_message,    // declared as sharing, yet the text says nothing new
-  bad_values,      // placeholders and values disagree, or a brace stands alone
+  wrong_size,     // a row missing or one too many
+  out_of_order,   // row i is not condition i
+  bad_letter,     // not an upper-case letter
+  bad_number,     // not four digits, as the report prints it
+  no_message,     // empty or absent text
+  shared_number,  // a letter and number that an earlier row holds, undeclared
+  bad_share,      // declared as sharing, but not with the first holder of its number
+  same_message,   // declared as sharing, yet the text says nothing new
+  bad_values,     // placeholders and values disagree, or a brace stands alone
 };
 
 constexpr bool four_digits(int n) { return n >= 1000 && n <= 9999; }
@@ -127,8 +126,7 @@ constexpr Flaw check_erros(std::span<const ErroRow> rows, std::size_t count) {
     if (!r.shares_number_of) return Flaw::shared_number;
     if (static_cast<std::size_t>(*r.shares_number_of) != *first) return Flaw::bad_share;
     for (std::size_t i = *first; i < j; ++i)
-      if (rows[i].letter == r.letter && rows[i].number == r.number &&
-          std::string_view(rows[i].message) == r.message)
+      if (rows[i].letter == r.letter && rows[i].number == r.number && std::string_view(rows[i].message) == r.message)
         return Flaw::same_message;
   }
   return Flaw::none;

@@ -24,43 +24,43 @@ namespace rt {
 // comment gives the cause.
 enum class Erro : std::uint8_t {
   // Input conversion.
-  int_overflow,       // integer value outside -2147483648..2147483647
-  int_bad_digit,      // byte that is not a digit of the number's base
-  real_overflow,      // real value beyond the double range
-  real_bad_number,    // token not wholly a number, or no digit
-  int_too_long,       // integer spelt with more characters than a value may hold
-  real_too_long,      // real spelt with more characters than a value may hold
-  radix_twice,        // second '#' in an integer
-  radix_invalid,      // base before '#' outside 2..36
-  repeat_zero,        // repeat count 0 or negative
-  repeat_twice,       // second repeat count before the value
-  number_quoted,      // quoted or parenthesised value for a number
+  int_overflow,     // integer value outside -2147483648..2147483647
+  int_bad_digit,    // byte that is not a digit of the number's base
+  real_overflow,    // real value beyond the double range
+  real_bad_number,  // token not wholly a number, or no digit
+  int_too_long,     // integer spelt with more characters than a value may hold
+  real_too_long,    // real spelt with more characters than a value may hold
+  radix_twice,      // second '#' in an integer
+  radix_invalid,    // base before '#' outside 2..36
+  repeat_zero,      // repeat count 0 or negative
+  repeat_twice,     // second repeat count before the value
+  number_quoted,    // quoted or parenthesised value for a number
   // Records.
-  read_failed,        // the operating system read failed
-  end_of_file,        // a refill read no bytes
+  read_failed,  // the operating system read failed
+  end_of_file,  // a refill read no bytes
   // Open.
-  open_failed,        // any other rejection of the open
-  open_connected,     // file already connected to another unit
-  open_denied,        // access denied, sharing violation, write-protected
-  open_exists,        // file appeared between the existence test and the create
-  open_not_found,     // file or path does not exist, or the name is too long
-  open_too_many,      // the process has too many open files
-  open_no_slot,       // all unit slots are in use
-  open_folder,        // the name designates a folder (or ends in a separator)
-  open_no_reader,     // writing to a FIFO that no process reads
-  open_not_a_file,    // reading a device that is not a console
+  open_failed,      // any other rejection of the open
+  open_connected,   // file already connected to another unit
+  open_denied,      // access denied, sharing violation, write-protected
+  open_exists,      // file appeared between the existence test and the create
+  open_not_found,   // file or path does not exist, or the name is too long
+  open_too_many,    // the process has too many open files
+  open_no_slot,     // all unit slots are in use
+  open_folder,      // the name designates a folder (or ends in a separator)
+  open_no_reader,   // writing to a FIFO that no process reads
+  open_not_a_file,  // reading a device that is not a console
   // Writing.
-  write_denied,       // access denied or lock violation on write or cut
-  write_disk_full,    // no space left on the device
-  write_failed,       // any other failed write, flush or cut
-  write_no_reader,    // the reader of a pipe or FIFO has gone
+  write_denied,     // access denied or lock violation on write or cut
+  write_disk_full,  // no space left on the device
+  write_failed,     // any other failed write, flush or cut
+  write_no_reader,  // the reader of a pipe or FIFO has gone
   // Formats.
-  format_invalid,     // malformed format text
-  format_item_type,   // item type does not suit its edit descriptor
-  format_no_item,     // format ended while items remained
+  format_invalid,    // malformed format text
+  format_item_type,  // item type does not suit its edit descriptor
+  format_no_item,    // format ended while items remained
   // General.
-  no_memory,          // an allocation failed, or the fields cannot fit in memory
-  interrupted,        // SIGTERM, SIGINT or SIGHUP ended the run
+  no_memory,    // an allocation failed, or the fields cannot fit in memory
+  interrupted,  // SIGTERM, SIGINT or SIGHUP ended the run
   // Floating-point traps (letter M, context MATH).
   fp_invalid,
   fp_denormal,
@@ -120,8 +120,8 @@ void set_error_hook(ErrorHook hook);
 // knows nothing of them and a run without units has nothing to close.
 struct UnitsOnExit {
   void (*close_all)(bool report_failures) = nullptr;  // outside signal context
-  void (*flush_signal_safe)() = nullptr;               // after a trapped fault
-  void (*whole_records_signal_safe)() = nullptr;       // after an interruption
+  void (*flush_signal_safe)() = nullptr;              // after a trapped fault
+  void (*whole_records_signal_safe)() = nullptr;      // after an interruption
 };
 void set_units_on_exit(const UnitsOnExit& units);
 

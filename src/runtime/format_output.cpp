@@ -70,10 +70,22 @@ Token lex(const char* p) {
   Token t;
   const char c = upper(*p);
   switch (c) {
-    case ',': t.kind = Tok::comma; t.next = p + 1; return t;
-    case '(': t.kind = Tok::open; t.next = p + 1; return t;
-    case ')': t.kind = Tok::close; t.next = p + 1; return t;
-    case '/': t.kind = Tok::slash; t.next = p + 1; return t;
+    case ',':
+      t.kind = Tok::comma;
+      t.next = p + 1;
+      return t;
+    case '(':
+      t.kind = Tok::open;
+      t.next = p + 1;
+      return t;
+    case ')':
+      t.kind = Tok::close;
+      t.next = p + 1;
+      return t;
+    case '/':
+      t.kind = Tok::slash;
+      t.next = p + 1;
+      return t;
     case '\'': {
       const char* q = p + 1;
       for (;; ++q) {
@@ -96,8 +108,9 @@ Token lex(const char* p) {
       t.next = p;
       return t;
     }
-    case 'E': case 'F': case 'I':
-      return data_descriptor(p, 1);
+    case 'E':
+    case 'F':
+    case 'I': return data_descriptor(p, 1);
     default: break;
   }
   if (c != '+' && c != '-' && !is_digit(c)) return t;
@@ -176,7 +189,7 @@ bool well_formed(const char* p, const char** end = nullptr) {
 
 struct Op {
   Tok kind = Tok::bad;
-  int r = 1, w = 0, d = 0;           // as in Token
+  int r = 1, w = 0, d = 0;          // as in Token
   std::uint32_t text = 0, len = 0;  // literal: its bytes in the pool
 };
 
@@ -260,7 +273,7 @@ struct Walker {
   bool active = false;
   unit_record* unit = nullptr;  // null while a sink captures
   std::string* sink = nullptr;
-  const char* pos = nullptr;    // walker: the format position
+  const char* pos = nullptr;      // walker: the format position
   const Program* prog = nullptr;  // compiled: the program, and
   std::size_t op = 0;             // its next operation
   Group groups[max_depth];
@@ -360,16 +373,16 @@ Token walk() {
           st.pos = t.next;
         }
         continue;
-      case Tok::open:
-        st.groups[st.depth++] = {t.next, 0, t.r - 1};
-        break;
+      case Tok::open: st.groups[st.depth++] = {t.next, 0, t.r - 1}; break;
       case Tok::literal: place_literal(t); break;
       case Tok::slash:
         for (int i = 0; i < t.r; ++i) end_record();
         break;
       case Tok::tab: tab_to(t.r); break;
       case Tok::scale: st.scale = t.r; break;
-      case Tok::edit_e: case Tok::edit_f: case Tok::edit_i: return t;
+      case Tok::edit_e:
+      case Tok::edit_f:
+      case Tok::edit_i: return t;
       case Tok::comma: break;
       case Tok::bad: CALOR2D_ASSERT(false && "the text was checked by well_formed"); break;
     }
@@ -393,9 +406,7 @@ const Op& run() {
           ++st.op;
         }
         continue;
-      case Tok::open:
-        st.groups[st.depth++] = {nullptr, st.op + 1, t.r - 1};
-        break;
+      case Tok::open: st.groups[st.depth++] = {nullptr, st.op + 1, t.r - 1}; break;
       case Tok::literal:
         if (t.len > 0) std::memcpy(place(t.len), st.prog->pool.data() + t.text, t.len);
         break;
@@ -404,8 +415,11 @@ const Op& run() {
         break;
       case Tok::tab: tab_to(t.r); break;
       case Tok::scale: st.scale = t.r; break;
-      case Tok::edit_e: case Tok::edit_f: case Tok::edit_i: return t;
-      case Tok::comma: case Tok::bad: CALOR2D_ASSERT(false && "compile() keeps neither"); break;
+      case Tok::edit_e:
+      case Tok::edit_f:
+      case Tok::edit_i: return t;
+      case Tok::comma:
+      case Tok::bad: CALOR2D_ASSERT(false && "compile() keeps neither"); break;
     }
     ++st.op;
   }

@@ -396,7 +396,10 @@ void fill(char* out, int n, char c) {
 }
 
 void edit_special(char* out, int w, Special s) {
-  const char* text = s == Special::inf ? "1#INF" : s == Special::ind ? "1#IND" : s == Special::snan ? "1#SNAN" : "1#QNAN";
+  const char* text = s == Special::inf    ? "1#INF"
+                     : s == Special::ind  ? "1#IND"
+                     : s == Special::snan ? "1#SNAN"
+                                          : "1#QNAN";
   const int len = std::min(w, static_cast<int>(std::strlen(text)));
   std::memcpy(out, text, static_cast<std::size_t>(std::max(len, 0)));
   fill(out + len, w - len, '.');
@@ -417,10 +420,10 @@ constexpr char digit_pairs[] =
 // so no digit goes through memory before the field is written.
 std::uint64_t eight_digits(std::uint32_t v) {
   std::uint64_t x = (v / 10000u) | (std::uint64_t{v % 10000u} << 32);  // two 4-digit lanes
-  std::uint64_t hi = ((x * 5243) >> 19) & 0x0000007F0000007Fu;        // lane / 100
-  x = hi | ((x - hi * 100) << 16);                                      // four 2-digit lanes
+  std::uint64_t hi = ((x * 5243) >> 19) & 0x0000007F0000007Fu;         // lane / 100
+  x = hi | ((x - hi * 100) << 16);                                     // four 2-digit lanes
   hi = ((x * 103) >> 10) & 0x000F000F000F000Fu;                        // lane / 10
-  x = hi | ((x - hi * 10) << 8);                                        // eight digits
+  x = hi | ((x - hi * 10) << 8);                                       // eight digits
   return x + 0x3030303030303030u;
 }
 

@@ -31,9 +31,9 @@ enum class Special : std::uint8_t {
 
 struct Decimal {
   Special special = Special::none;
-  bool negative = false;  // never set for zero or a special
-  int p = 0;              // the value is 0.D1D2... x 10^p; 0 for zero
-  int count = 1;          // significant digits in `digits`, 1..17, no trailing zeros
+  bool negative = false;    // never set for zero or a special
+  int p = 0;                // the value is 0.D1D2... x 10^p; 0 for zero
+  int count = 1;            // significant digits in `digits`, 1..17, no trailing zeros
   char digits[17] = {'0'};  // ASCII '0'..'9'; "0" for zero
 };
 

@@ -96,8 +96,8 @@ bool device_name(const std::string& name, std::string& upper) {
   if (base.size() < 3 || base.size() > 4) return false;
   upper.clear();
   for (char c : base) upper.push_back(static_cast<char>(std::toupper(static_cast<unsigned char>(c))));
-  static const char* const devices[] = {"CON", "USER", "PRN", "COM1", "COM2", "COM3", "COM4", "LPT1", "LPT2",
-                                        "LPT3", "LPT4", "NUL", "AUX", "ERR", "LINE"};
+  static const char* const devices[] = {"CON",  "USER", "PRN",  "COM1", "COM2", "COM3", "COM4", "LPT1",
+                                        "LPT2", "LPT3", "LPT4", "NUL",  "AUX",  "ERR",  "LINE"};
   bool known = std::any_of(std::begin(devices), std::end(devices), [&](const char* d) { return upper == d; });
   if (!known || !plat::is_device_name(upper)) return false;
   // With an extension these three are ordinary file names.

@@ -41,18 +41,18 @@ struct unit_record {
   int unit = 0;
   std::string name;  // as opened, trimmed
   std::unique_ptr<unit_os> os;
-  bool console = false;   // CON/USER: reads standard input, writes standard output
-  bool stream = false;    // FIFO, pipe or device: opened by the first statement, for its direction
+  bool console = false;  // CON/USER: reads standard input, writes standard output
+  bool stream = false;   // FIFO, pipe or device: opened by the first statement, for its direction
   Kind kind = Kind::formatted;
   int capacity = buffer_size;  // 1024, or 132 for a device
   char buffer[buffer_size];
-  std::int32_t position = 0;  // next byte to take from / put into the buffer
-  std::int32_t last = -1;     // last valid byte; -1 when empty
+  std::int32_t position = 0;     // next byte to take from / put into the buffer
+  std::int32_t last = -1;        // last valid byte; -1 when empty
   std::int64_t file_offset = 0;  // file position just past the buffer's bytes
   bool write_mode = false;
   bool dirty = false;
   bool eof = false;
-  bool partial = false;   // the last refill ended inside a record
+  bool partial = false;  // the last refill ended inside a record
   // Full buffers not yet written, bytes [0, gathered); they come before the
   // buffer's. Only disk files gather; the area is allocated at the first hand-over.
   std::unique_ptr<char[]> gather;
@@ -93,13 +93,13 @@ unit_record* find_unit(int unit);
 unit_record& statement_unit(int unit, Statement st);
 
 // Reading (records). Raise 6501 at end of file, 6500 on a failed read.
-int next_byte(unit_record& u);           // the next byte, refilling as needed
-void push_back(unit_record& u);          // give back the byte just taken
-void next_record(unit_record& u);        // skip through the next line feed
-void leave_write_mode(unit_record& u);   // at the start of a read statement
+int next_byte(unit_record& u);          // the next byte, refilling as needed
+void push_back(unit_record& u);         // give back the byte just taken
+void next_record(unit_record& u);       // skip through the next line feed
+void leave_write_mode(unit_record& u);  // at the start of a read statement
 
 // Writing (records are Part of the formatter; these are the unit side).
-void enter_write_mode(unit_record& u);   // cut the file at the logical position
+void enter_write_mode(unit_record& u);  // cut the file at the logical position
 void put_bytes(unit_record& u, const char* p, std::size_t n);
 // Writes every pending byte: the gathered full buffers (a failure there is
 // reported against a write statement, where the buffer filled), then the buffer

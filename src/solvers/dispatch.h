@@ -29,7 +29,7 @@ struct Options {
 // thread is faster.
 Options program_options(int hist_step);
 
-void solve(const Options& options, double aP, double aE, double aN, int itmax, double tol, int Nx, int Ny,
-           double* L1, double* L2, double* Linf, int& it, double* T);
+void solve(const Options& options, double aP, double aE, double aN, int itmax, double tol, int Nx, int Ny, double* L1,
+           double* L2, double* Linf, int& it, double* T);
 
 }  // namespace solvers::dispatch

@@ -29,7 +29,7 @@ class Pace {
   const Clock& clock_;
   const int probe_every_;
   double per_sweep_[2] = {-1.0, -1.0};  // one thread, bands; -1 unmeasured
-  int runs_ = 0;                         // runs in the faster way since the last try of the other
+  int runs_ = 0;                        // runs in the faster way since the last try of the other
   double started_ = 0.0;
 };
 

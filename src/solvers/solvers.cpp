@@ -34,8 +34,7 @@ void sweep(double aP, double aE, double aN, int Nx, int Ny, double* T) {
   }
 }
 
-void norms(double aP, double aE, double aN, int Nx, int Ny, const double* T, double& l1, double& l2,
-           double& linf) {
+void norms(double aP, double aE, double aN, int Nx, int Ny, const double* T, double& l1, double& l2, double& linf) {
   norm_L1(aP, aE, aN, Nx, Ny, T, l1);
   norm_L2(aP, aE, aN, Nx, Ny, T, l2);
   norm_Linf(aP, aE, aN, Nx, Ny, T, linf);
@@ -85,8 +84,8 @@ void norm_Linf(double aP, double aE, double aN, int Nx, int Ny, const double* T,
 
 // Histories hold itmax + 1 elements, so without a first sweep's element 1 to
 // write (itmax < 1) nothing is swept and it = 0.
-void gauss_seidel_reference(double aP, double aE, double aN, int itmax, double tol, int Nx, int Ny,
-                            double* L1, double* L2, double* Linf, int& it, double* T) {
+void gauss_seidel_reference(double aP, double aE, double aN, int itmax, double tol, int Nx, int Ny, double* L1,
+                            double* L2, double* Linf, int& it, double* T) {
   if (itmax < 1) {
     it = 0;
     return;
@@ -110,8 +109,8 @@ void gauss_seidel_reference(double aP, double aE, double aN, int itmax, double t
 }
 
 // The program's solver, as solvers/dispatch.h lays it out.
-void gauss_seidel(double aP, double aE, double aN, int itmax, double tol, int Nx, int Ny, double* L1,
-                  double* L2, double* Linf, int& it, double* T, int hist_step) {
+void gauss_seidel(double aP, double aE, double aN, int itmax, double tol, int Nx, int Ny, double* L1, double* L2,
+                  double* Linf, int& it, double* T, int hist_step) {
   dispatch::solve(dispatch::program_options(hist_step), aP, aE, aN, itmax, tol, Nx, Ny, L1, L2, Linf, it, T);
 }
 

@@ -28,11 +28,11 @@ void norm_Linf(double aP, double aE, double aN, int Nx, int Ny, const double* T,
 // swept and it = 0. The same bits as gauss_seidel_reference wherever it writes,
 // the same it and field, the same faults; faster, on every processor the
 // process may use.
-void gauss_seidel(double aP, double aE, double aN, int itmax, double tol, int Nx, int Ny,
-                  double* L1, double* L2, double* Linf, int& it, double* T, int hist_step);
+void gauss_seidel(double aP, double aE, double aN, int itmax, double tol, int Nx, int Ny, double* L1, double* L2,
+                  double* Linf, int& it, double* T, int hist_step);
 
 // The plain rendering of the method, kept as the reference the fast solver must match.
-void gauss_seidel_reference(double aP, double aE, double aN, int itmax, double tol, int Nx, int Ny,
-                            double* L1, double* L2, double* Linf, int& it, double* T);
+void gauss_seidel_reference(double aP, double aE, double aN, int itmax, double tol, int Nx, int Ny, double* L1,
+                            double* L2, double* Linf, int& it, double* T);
 
 }  // namespace solvers

@@ -49,8 +49,8 @@ using lanes::Vec;
 constexpr double large = 0x1p400;
 
 template <int L>
-CALOR2D_INLINE void abs_residuals(const double* s, const double* c, const double* n, double aP, double aE,
-                                  double aN, Vec<L>& out) {
+CALOR2D_INLINE void abs_residuals(const double* s, const double* c, const double* n, double aP, double aE, double aN,
+                                  Vec<L>& out) {
   Vec<L> tn, ts, te, tw, tc;
   lanes::load<L>(n, tn);
   lanes::load<L>(s, ts);
@@ -121,8 +121,8 @@ bool finite_within(double v, double bound) { return std::isfinite(v) && std::fab
 
 }  // namespace
 
-StoppingTest::StoppingTest(double aP, double aE, double aN, int Nx, int Ny, const double* T, double L1_0,
-                           double tol, double inflation)
+StoppingTest::StoppingTest(double aP, double aE, double aN, int Nx, int Ny, const double* T, double L1_0, double tol,
+                           double inflation)
     : L1_0_(L1_0), tol_(tol) {
   if (Nx <= 2 || Ny <= 2) return;
   const double n = static_cast<double>(Nx - 2) * static_cast<double>(Ny - 2);
@@ -152,13 +152,10 @@ double abs_residual_sum(fast::Path path, double aP, double aE, double aN, int Nx
                         const double* centre, const double* north, int rows) {
   switch (path) {
 #ifdef CALOR2D_X86
-    case fast::Path::avx512:
-      return sum_avx512(aP, aE, aN, Nx, south, centre, north, rows);
-    case fast::Path::avx2:
-      return sum_avx2(aP, aE, aN, Nx, south, centre, north, rows);
+    case fast::Path::avx512: return sum_avx512(aP, aE, aN, Nx, south, centre, north, rows);
+    case fast::Path::avx2: return sum_avx2(aP, aE, aN, Nx, south, centre, north, rows);
 #endif
-    default:
-      return sum_portable(aP, aE, aN, Nx, south, centre, north, rows);
+    default: return sum_portable(aP, aE, aN, Nx, south, centre, north, rows);
   }
 }
 

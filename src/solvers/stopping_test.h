@@ -46,8 +46,7 @@ double abs_residual_sum(fast::Path path, double aP, double aE, double aN, int Nx
                         const double* centre, const double* north, int rows);
 
 // The same over every interior node of a plate (1-based field T).
-inline double abs_residual_sum(fast::Path path, double aP, double aE, double aN, int Nx, int Ny,
-                               const double* T) {
+inline double abs_residual_sum(fast::Path path, double aP, double aE, double aN, int Nx, int Ny, const double* T) {
   if (Nx <= 2 || Ny <= 2) return 0.0;
   const double* const centre = T + Nx + 2;
   return abs_residual_sum(path, aP, aE, aN, Nx, centre - Nx, centre, centre + Nx, Ny - 2);

@@ -216,8 +216,7 @@ void Crew::run(int done, int count, double* sums) {
   next_generation();
   work(0);
   const int helpers = bands() - 1;
-  wait_for([this, helpers] { return finished_.load(std::memory_order_acquire) == helpers; },
-           bands_[0]->spin_limit);
+  wait_for([this, helpers] { return finished_.load(std::memory_order_acquire) == helpers; }, bands_[0]->spin_limit);
   for (int i = 0; i < count; ++i) {
     double s = 0.0;
     for (auto& band : bands_) s = s + band->sums[i];

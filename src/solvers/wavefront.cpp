@@ -156,8 +156,8 @@ __attribute__((target("avx2"), noinline)) void advance_sums_4(const Plate& p, Su
   advance_sums_inline<4>(p, s, j0, h, t, budget);
 }
 
-__attribute__((target("avx512f"), noinline)) void advance_sums_8(const Plate& p, Sums<8>& s, int j0, int h,
-                                                                 Index t, Index budget) {
+__attribute__((target("avx512f"), noinline)) void advance_sums_8(const Plate& p, Sums<8>& s, int j0, int h, Index t,
+                                                                 Index budget) {
   advance_sums_inline<8>(p, s, j0, h, t, budget);
 }
 #endif
@@ -235,9 +235,9 @@ struct SumsFront {
 // Step Q of a block: east[v][Q] holds the east values of vector v, lane Q of top
 // and bottom the outer neighbours; the results go to out[v][Q].
 template <int L, int V, int Q, class S, class Hook>
-CALOR2D_INLINE void block_step(const Vec<L> (&east)[V][L], const Vec<L>& top, const Vec<L>& bottom,
-                               Vec<L> (&prev)[V], Vec<L> (&out)[V][L], double aP, double aE, double aN,
-                               const Plate& p, S& s, const SumsFront& front, Hook& hook) {
+CALOR2D_INLINE void block_step(const Vec<L> (&east)[V][L], const Vec<L>& top, const Vec<L>& bottom, Vec<L> (&prev)[V],
+                               Vec<L> (&out)[V][L], double aP, double aE, double aN, const Plate& p, S& s,
+                               const SumsFront& front, Hook& hook) {
   Vec<L> step_east[V], step_top, step_bottom;
   for (int v = 0; v < V; ++v) step_east[v] = east[v][Q];
   broadcast<L, Q>(top, step_top, std::make_index_sequence<L>());
@@ -251,9 +251,9 @@ CALOR2D_INLINE void block_step(const Vec<L> (&east)[V][L], const Vec<L>& top, co
 }
 
 template <int L, int V, class S, class Hook, std::size_t... Q>
-CALOR2D_INLINE void block_steps(const Vec<L> (&east)[V][L], const Vec<L>& top, const Vec<L>& bottom,
-                                Vec<L> (&prev)[V], Vec<L> (&out)[V][L], double aP, double aE, double aN,
-                                const Plate& p, S& s, const SumsFront& front, Hook& hook, std::index_sequence<Q...>) {
+CALOR2D_INLINE void block_steps(const Vec<L> (&east)[V][L], const Vec<L>& top, const Vec<L>& bottom, Vec<L> (&prev)[V],
+                                Vec<L> (&out)[V][L], double aP, double aE, double aN, const Plate& p, S& s,
+                                const SumsFront& front, Hook& hook, std::index_sequence<Q...>) {
   (block_step<L, V, static_cast<int>(Q)>(east, top, bottom, prev, out, aP, aE, aN, p, s, front, hook), ...);
 }
 
@@ -303,8 +303,8 @@ struct NoNextBlock {
 // The block of steps t..t+L-1 of the full strip from j0, whose east values are
 // ready: its steps, then its results back into rows.
 template <int L, int V, class S, class Hook>
-CALOR2D_INLINE void one_block(const Plate& p, S& s, int j0, Index t, const Vec<L> (&east)[V][L],
-                              Vec<L> (&prev)[V], Hook& hook) {
+CALOR2D_INLINE void one_block(const Plate& p, S& s, int j0, Index t, const Vec<L> (&east)[V][L], Vec<L> (&prev)[V],
+                              Hook& hook) {
   constexpr int W = L * V;
   const Index Nx = p.Nx, stride = Nx - 1;
   double* const q = p.T + static_cast<Index>(j0 - 1) * Nx + 2 + t;
@@ -320,8 +320,7 @@ CALOR2D_INLINE void one_block(const Plate& p, S& s, int j0, Index t, const Vec<L
 // Steps [from, to) of a strip, one node at a time. Lane r's node at step t is
 // k = K0 + t + r*(Nx-1): column t-r of row j0+r.
 template <int L, class S>
-CALOR2D_INLINE void scalar_steps(const Plate& p, S& s, int j0, int h, Index from, Index to,
-                                 Index budget) {
+CALOR2D_INLINE void scalar_steps(const Plate& p, S& s, int j0, int h, Index from, Index to, Index budget) {
   const int n = p.Nx - 2;
   const Index Nx = p.Nx, stride = Nx - 1;
   const Index K0 = static_cast<Index>(j0 - 1) * Nx + 2;
@@ -485,16 +484,10 @@ __attribute__((target("avx512f"))) void sweep_avx512(const Plate& p, Quiet* q, d
 void sweep_on(Path path, const Plate& p, Quiet* q, double* norms) {
   switch (path) {
 #ifdef CALOR2D_X86
-    case Path::avx512:
-      sweep_avx512(p, q, norms);
-      return;
-    case Path::avx2:
-      sweep_avx2(p, q, norms);
-      return;
+    case Path::avx512: sweep_avx512(p, q, norms); return;
+    case Path::avx2: sweep_avx2(p, q, norms); return;
 #endif
-    default:
-      sweep_portable(p, q, norms);
-      return;
+    default: sweep_portable(p, q, norms); return;
   }
 }
 
@@ -502,19 +495,13 @@ void sweep_on(Path path, const Plate& p, Quiet* q, double* norms) {
 
 bool supported(Path path) {
   switch (path) {
-    case Path::portable:
-      return true;
+    case Path::portable: return true;
 #ifdef CALOR2D_X86
-    case Path::avx2:
-      __builtin_cpu_init();
-      return __builtin_cpu_supports("avx2");
-    case Path::avx512:
-      __builtin_cpu_init();
-      return __builtin_cpu_supports("avx512f");
+    case Path::avx2: __builtin_cpu_init(); return __builtin_cpu_supports("avx2");
+    case Path::avx512: __builtin_cpu_init(); return __builtin_cpu_supports("avx512f");
 #else
     case Path::avx2:
-    case Path::avx512:
-      return false;
+    case Path::avx512: return false;
 #endif
   }
   return false;
@@ -528,12 +515,9 @@ Path best_path() {
 
 const char* name(Path path) {
   switch (path) {
-    case Path::portable:
-      return "portable";
-    case Path::avx2:
-      return "avx2";
-    case Path::avx512:
-      return "avx512";
+    case Path::portable: return "portable";
+    case Path::avx2: return "avx2";
+    case Path::avx512: return "avx512";
   }
   return "?";
 }
@@ -543,8 +527,8 @@ void sweep(Path path, double aP, double aE, double aN, int Nx, int Ny, double* T
   sweep_on(path, Plate{aP, aE, aN, Nx, Ny, T}, &q, nullptr);
 }
 
-void sweep_with_norms(Path path, double aP, double aE, double aN, int Nx, int Ny, double* T, double& l1,
-                      double& l2, double& linf) {
+void sweep_with_norms(Path path, double aP, double aE, double aN, int Nx, int Ny, double* T, double& l1, double& l2,
+                      double& linf) {
   double norms[3];
   sweep_on(path, Plate{aP, aE, aN, Nx, Ny, T}, nullptr, norms);
   l1 = norms[0];

@@ -32,7 +32,7 @@ void sweep(Path path, double aP, double aE, double aN, int Nx, int Ny, double* T
 
 // One sweep and the three norms of the field it leaves, in the reference's
 // order: the norms the report prints.
-void sweep_with_norms(Path path, double aP, double aE, double aN, int Nx, int Ny, double* T, double& l1,
-                      double& l2, double& linf);
+void sweep_with_norms(Path path, double aP, double aE, double aN, int Nx, int Ny, double* T, double& l1, double& l2,
+                      double& linf);
 
 }  // namespace solvers::fast

@@ -18,22 +18,22 @@ namespace rt::plat {
 // ---- Files -------------------------------------------------------------------
 
 struct File {
-  std::intptr_t h = -1;  // descriptor or handle; -1 when not open
-  bool standard = false; // a standard stream: never closed
+  std::intptr_t h = -1;   // descriptor or handle; -1 when not open
+  bool standard = false;  // a standard stream: never closed
   bool is_open() const { return h != -1; }
 };
 
 // Classes of operating-system failure that the run-time tells apart.
 enum class OsError : std::uint8_t {
   none,
-  not_found,      // file or path missing, bad path, name too long
-  access_denied,  // permission, sharing or lock violation, read-only medium, a directory
-  exists,         // exclusive create met an existing file
-  too_many_files, // per-process or system descriptor limit
-  disk_full,      // no space left
-  is_directory,   // the name designates a folder
-  no_reader,      // a FIFO that no process reads, or a pipe whose reader has gone
-  not_a_file,     // a device that is not a console, which never ends a record
+  not_found,       // file or path missing, bad path, name too long
+  access_denied,   // permission, sharing or lock violation, read-only medium, a directory
+  exists,          // exclusive create met an existing file
+  too_many_files,  // per-process or system descriptor limit
+  disk_full,       // no space left
+  is_directory,    // the name designates a folder
+  no_reader,       // a FIFO that no process reads, or a pipe whose reader has gone
+  not_a_file,      // a device that is not a console, which never ends a record
   other,
 };
 
@@ -180,6 +180,7 @@ struct FpMasked {
   FpMasked(const FpMasked&) = delete;
   FpMasked& operator=(const FpMasked&) = delete;
   int raised() const;
+
  private:
   FpSaved saved_;
 };

@@ -15,22 +15,24 @@ namespace {
 
 OsError classify(int e) {
   switch (e) {
-    case ENOENT: case ENOTDIR: case ENAMETOOLONG: case ELOOP:
-      return OsError::not_found;
-    case EACCES: case EPERM: case EROFS: case ETXTBSY: case EBUSY:
-      return OsError::access_denied;
-    case EISDIR:
-      return OsError::is_directory;
-    case EPIPE:
-      return OsError::no_reader;
-    case EEXIST:
-      return OsError::exists;
-    case EMFILE: case ENFILE:
-      return OsError::too_many_files;
-    case ENOSPC: case EDQUOT: case EFBIG:
-      return OsError::disk_full;
-    default:
-      return OsError::other;
+    case ENOENT:
+    case ENOTDIR:
+    case ENAMETOOLONG:
+    case ELOOP: return OsError::not_found;
+    case EACCES:
+    case EPERM:
+    case EROFS:
+    case ETXTBSY:
+    case EBUSY: return OsError::access_denied;
+    case EISDIR: return OsError::is_directory;
+    case EPIPE: return OsError::no_reader;
+    case EEXIST: return OsError::exists;
+    case EMFILE:
+    case ENFILE: return OsError::too_many_files;
+    case ENOSPC:
+    case EDQUOT:
+    case EFBIG: return OsError::disk_full;
+    default: return OsError::other;
   }
 }
 

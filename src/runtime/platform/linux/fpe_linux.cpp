@@ -17,8 +17,10 @@ FpFaultHandler fault_handler = nullptr;
 void on_sigfpe(int, siginfo_t* info, void*) {
   FpFault k = FpFault::invalid;  // FPE_FLTINV, and the codes no other kind fits
   switch (info ? info->si_code : 0) {
-    case FPE_FLTDIV: case FPE_INTDIV: k = FpFault::divide_by_zero; break;
-    case FPE_FLTOVF: case FPE_INTOVF: k = FpFault::overflow; break;
+    case FPE_FLTDIV:
+    case FPE_INTDIV: k = FpFault::divide_by_zero; break;
+    case FPE_FLTOVF:
+    case FPE_INTOVF: k = FpFault::overflow; break;
     case FPE_FLTUND: k = FpFault::underflow; break;
     case FPE_FLTRES: k = FpFault::inexact; break;
     default: break;

@@ -104,7 +104,8 @@ std::uint64_t hierarchy_limit(const Hierarchy& h) {
 
 std::uint64_t memory_limit() {
   long pages = ::sysconf(_SC_PHYS_PAGES), page = ::sysconf(_SC_PAGESIZE);
-  std::uint64_t limit = pages > 0 && page > 0 ? static_cast<std::uint64_t>(pages) * static_cast<std::uint64_t>(page) : 0;
+  std::uint64_t limit =
+      pages > 0 && page > 0 ? static_cast<std::uint64_t>(pages) * static_cast<std::uint64_t>(page) : 0;
   for (const Hierarchy& h : memory_hierarchies()) {
     std::uint64_t v = hierarchy_limit(h);
     if (v != 0) limit = limit == 0 ? v : std::min(limit, v);

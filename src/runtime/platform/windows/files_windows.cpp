@@ -11,23 +11,26 @@ namespace {
 
 OsError classify(DWORD e) {
   switch (e) {
-    case ERROR_FILE_NOT_FOUND: case ERROR_PATH_NOT_FOUND: case ERROR_INVALID_DRIVE:
-    case ERROR_BAD_NETPATH: case ERROR_BAD_NET_NAME: case ERROR_FILENAME_EXCED_RANGE:
-    case ERROR_BAD_PATHNAME:
-      return OsError::not_found;
-    case ERROR_ACCESS_DENIED: case ERROR_SHARING_VIOLATION: case ERROR_LOCK_VIOLATION:
-    case ERROR_WRITE_PROTECT: case ERROR_NETWORK_ACCESS_DENIED:
-      return OsError::access_denied;
-    case ERROR_FILE_EXISTS: case ERROR_ALREADY_EXISTS:
-      return OsError::exists;
-    case ERROR_TOO_MANY_OPEN_FILES:
-      return OsError::too_many_files;
-    case ERROR_DISK_FULL: case ERROR_HANDLE_DISK_FULL:
-      return OsError::disk_full;
-    case ERROR_BROKEN_PIPE: case ERROR_NO_DATA:
-      return OsError::no_reader;
-    default:
-      return OsError::other;
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_INVALID_DRIVE:
+    case ERROR_BAD_NETPATH:
+    case ERROR_BAD_NET_NAME:
+    case ERROR_FILENAME_EXCED_RANGE:
+    case ERROR_BAD_PATHNAME: return OsError::not_found;
+    case ERROR_ACCESS_DENIED:
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+    case ERROR_WRITE_PROTECT:
+    case ERROR_NETWORK_ACCESS_DENIED: return OsError::access_denied;
+    case ERROR_FILE_EXISTS:
+    case ERROR_ALREADY_EXISTS: return OsError::exists;
+    case ERROR_TOO_MANY_OPEN_FILES: return OsError::too_many_files;
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL: return OsError::disk_full;
+    case ERROR_BROKEN_PIPE:
+    case ERROR_NO_DATA: return OsError::no_reader;
+    default: return OsError::other;
   }
 }
 

@@ -47,17 +47,16 @@ DWORD faulting_mxcsr(const CONTEXT* ctx) {
 LONG CALLBACK on_exception(EXCEPTION_POINTERS* info) {
   FpFault k;
   switch (info->ExceptionRecord->ExceptionCode) {
-    case EXCEPTION_FLT_INVALID_OPERATION: case EXCEPTION_FLT_STACK_CHECK: k = FpFault::invalid; break;
+    case EXCEPTION_FLT_INVALID_OPERATION:
+    case EXCEPTION_FLT_STACK_CHECK: k = FpFault::invalid; break;
     case EXCEPTION_FLT_DIVIDE_BY_ZERO: k = FpFault::divide_by_zero; break;
     case EXCEPTION_FLT_OVERFLOW: k = FpFault::overflow; break;
     case EXCEPTION_FLT_UNDERFLOW: k = FpFault::underflow; break;
     case EXCEPTION_FLT_DENORMAL_OPERAND: k = FpFault::denormal; break;
     case EXCEPTION_FLT_INEXACT_RESULT: k = FpFault::inexact; break;
-    case STATUS_FLOAT_MULTIPLE_TRAPS: case STATUS_FLOAT_MULTIPLE_FAULTS:
-      k = from_mxcsr(faulting_mxcsr(info->ContextRecord));
-      break;
-    default:
-      return EXCEPTION_CONTINUE_SEARCH;  // C++ exceptions and the like are not ours
+    case STATUS_FLOAT_MULTIPLE_TRAPS:
+    case STATUS_FLOAT_MULTIPLE_FAULTS: k = from_mxcsr(faulting_mxcsr(info->ContextRecord)); break;
+    default: return EXCEPTION_CONTINUE_SEARCH;  // C++ exceptions and the like are not ours
   }
   if (fault_handler != nullptr) fault_handler(k);
   std::abort();

@@ -48,8 +48,10 @@ int run_command(const std::string& interpreter, std::string_view command, int& e
   if (!::CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi)) {
     DWORD e = ::GetLastError();
     switch (e) {
-      case ERROR_FILE_NOT_FOUND: case ERROR_PATH_NOT_FOUND: err = 2; break;
-      case ERROR_BAD_FORMAT: case ERROR_BAD_EXE_FORMAT: err = 8; break;
+      case ERROR_FILE_NOT_FOUND:
+      case ERROR_PATH_NOT_FOUND: err = 2; break;
+      case ERROR_BAD_FORMAT:
+      case ERROR_BAD_EXE_FORMAT: err = 8; break;
       default: err = 12; break;
     }
     return -1;
