@@ -86,96 +86,73 @@ constexpr void cabecalho(Formato& f, const leiaute::Coluna (&colunas)[N]) {
   }
 }
 
-constexpr Formato F1 = [] {
+// Lines of one kind after another, each its own record.
+struct Linha {
+  void (*escreve)(Formato&, std::string_view);
+  std::string_view rotulo;
+};
+constexpr void linhas(Formato& f, std::initializer_list<Linha> ls) {
+  std::string_view entre;
+  for (const Linha& l : ls) {
+    f << entre;
+    l.escreve(f, l.rotulo);
+    entre = ",/,";
+  }
+}
+// n reals in one record.
+constexpr void reais(Formato& f, int n) {
+  f << n << '(';
+  real(f);
+  f << ')';
+}
+// A format: its opening, what `corpo` writes, the closing parenthesis.
+template <class Corpo>
+constexpr Formato formato(std::string_view abertura, Corpo corpo) {
   Formato f;
-  f << '(';
-  texto(f, leiaute::titulo);
+  f << abertura;
+  corpo(f);
+  f << ')';
+  return f;
+}
+
+namespace L = leiaute;
+constexpr Formato F1 = formato("(", [](Formato& f) {
+  texto(f, L::titulo);
   f << ",2/,";
-  faixa(f, leiaute::faixa_fisicos);
-  parametro_e(f, leiaute::rotulo_Lx);
-  f << ",/,";
-  parametro_e(f, leiaute::rotulo_Ly);
-  f << ')';
-  return f;
-}();
-constexpr Formato F2 = [] {
-  Formato f;
-  f << "(2/,";
-  faixa(f, leiaute::faixa_numericos);
-  parametro_i(f, leiaute::rotulo_Nx);
-  f << ",/,";
-  parametro_i(f, leiaute::rotulo_Ny);
-  f << ",/,";
-  parametro_i(f, leiaute::rotulo_itmax);
-  f << ",/,";
-  parametro_e(f, leiaute::rotulo_tol);
-  f << ",/,";
-  parametro_i(f, leiaute::rotulo_it);
-  f << ",/,";
-  parametro_e(f, leiaute::rotulo_L1it);
-  f << ')';
-  return f;
-}();
-constexpr Formato F3 = [] {
-  Formato f;
-  f << "(/,";
-  norma(f, leiaute::rotulo_norma_L1);
-  f << ",/,";
-  norma(f, leiaute::rotulo_norma_L2);
-  f << ",/,";
-  norma(f, leiaute::rotulo_norma_Linf);
-  f << ')';
-  return f;
-}();
-constexpr Formato F4 = [] {
-  Formato f;
-  f << "(2/,";
-  cabecalho(f, leiaute::cabecalho_historico);
-  f << ')';
-  return f;
-}();
-constexpr Formato F5 = [] {
-  Formato f;
-  f << '(' << leiaute::descritor_i << ',' << leiaute::reais_historico << '(';
-  real(f);
-  f << "))";
-  return f;
-}();
-constexpr Formato F6 = [] {
-  Formato f;
-  f << "(2/,";
-  faixa(f, leiaute::faixa_solucoes);
-  cabecalho(f, leiaute::cabecalho_solucoes);
-  f << ')';
-  return f;
-}();
-constexpr Formato F7 = [] {
-  Formato f;
-  f << '(' << leiaute::reais_solucao << '(';
-  real(f);
-  f << "))";
-  return f;
-}();
-constexpr Formato F8 = [] {
-  Formato f;
-  f << "(2/,";
-  final_e(f, leiaute::rotulo_Tm_a);
-  f << ",/,";
-  final_e(f, leiaute::rotulo_Tm_n);
-  f << ",/,";
-  final_e(f, leiaute::rotulo_Tm_erro);
-  f << ')';
-  return f;
-}();
-constexpr Formato F9 = [] {
-  Formato f;
-  f << "(2/,";
-  texto(f, leiaute::rotulo_tempo);
+  faixa(f, L::faixa_fisicos);
+  linhas(f, {{parametro_e, L::rotulo_Lx}, {parametro_e, L::rotulo_Ly}});
+});
+constexpr Formato F2 = formato("(2/,", [](Formato& f) {
+  faixa(f, L::faixa_numericos);
+  linhas(f, {{parametro_i, L::rotulo_Nx},
+             {parametro_i, L::rotulo_Ny},
+             {parametro_i, L::rotulo_itmax},
+             {parametro_e, L::rotulo_tol},
+             {parametro_i, L::rotulo_it},
+             {parametro_e, L::rotulo_L1it}});
+});
+constexpr Formato F3 = formato("(/,", [](Formato& f) {
+  linhas(f, {{norma, L::rotulo_norma_L1}, {norma, L::rotulo_norma_L2}, {norma, L::rotulo_norma_Linf}});
+});
+constexpr Formato F4 = formato("(2/,", [](Formato& f) { cabecalho(f, L::cabecalho_historico); });
+constexpr Formato F5 = formato("(", [](Formato& f) {
+  f << L::descritor_i << ',';
+  reais(f, L::reais_historico);
+});
+constexpr Formato F6 = formato("(2/,", [](Formato& f) {
+  faixa(f, L::faixa_solucoes);
+  cabecalho(f, L::cabecalho_solucoes);
+});
+constexpr Formato F7 = formato("(", [](Formato& f) { reais(f, L::reais_solucao); });
+constexpr Formato F8 = formato("(2/,", [](Formato& f) {
+  linhas(f, {{final_e, L::rotulo_Tm_a}, {final_e, L::rotulo_Tm_n}, {final_e, L::rotulo_Tm_erro}});
+});
+constexpr Formato F9 = formato("(2/,", [](Formato& f) {
+  texto(f, L::rotulo_tempo);
   f << ',';
-  coluna(f, leiaute::coluna_final);
-  f << leiaute::descritor_f << ')';
-  return f;
-}();
+  coluna(f, L::coluna_final);
+  f << L::descritor_f;
+});
 
 [[noreturn]] void refuse(rt::Recusa r, std::initializer_list<std::string_view> values) {
   rt::write_stderr(rt::refusal_text(case_name, r, values));

@@ -69,23 +69,16 @@ Token lex(const char* p) {
   p = skip_blanks(p);
   Token t;
   const char c = upper(*p);
+  const auto single = [&](Tok kind) {
+    t.kind = kind;
+    t.next = p + 1;
+    return t;
+  };
   switch (c) {
-    case ',':
-      t.kind = Tok::comma;
-      t.next = p + 1;
-      return t;
-    case '(':
-      t.kind = Tok::open;
-      t.next = p + 1;
-      return t;
-    case ')':
-      t.kind = Tok::close;
-      t.next = p + 1;
-      return t;
-    case '/':
-      t.kind = Tok::slash;
-      t.next = p + 1;
-      return t;
+    case ',': return single(Tok::comma);
+    case '(': return single(Tok::open);
+    case ')': return single(Tok::close);
+    case '/': return single(Tok::slash);
     case '\'': {
       const char* q = p + 1;
       for (;; ++q) {
