@@ -203,6 +203,18 @@ void solution_line(std::int64_t i, std::int64_t j) {
   rt::write_end();
 }
 
+// One READ statement of one value on unit 1, which begins on a record of its own.
+void read_one(double* v) {
+  rt::list_read_begin(1);
+  rt::list_read_real8(v);
+  rt::list_read_end();
+}
+void read_one(int* v) {
+  rt::list_read_begin(1);
+  rt::list_read_int4(v);
+  rt::list_read_end();
+}
+
 }  // namespace
 
 void read_case() {
@@ -221,30 +233,14 @@ void read_values() {
   rt::list_read_begin(1);
   rt::list_read_char(out_name, out_name_len);
   rt::list_read_end();
-  rt::list_read_begin(1);
-  rt::list_read_real8(&Lx);
-  rt::list_read_end();
-  rt::list_read_begin(1);
-  rt::list_read_real8(&Ly);
-  rt::list_read_end();
-  rt::list_read_begin(1);
-  rt::list_read_int4(&Nx);
-  rt::list_read_end();
-  rt::list_read_begin(1);
-  rt::list_read_int4(&Ny);
-  rt::list_read_end();
-  rt::list_read_begin(1);
-  rt::list_read_int4(&itmax);
-  rt::list_read_end();
-  rt::list_read_begin(1);
-  rt::list_read_real8(&tol);
-  rt::list_read_end();
-  rt::list_read_begin(1);
-  rt::list_read_int4(&sol_mode);
-  rt::list_read_end();
-  rt::list_read_begin(1);
-  rt::list_read_int4(&hist_step);
-  rt::list_read_end();
+  read_one(&Lx);
+  read_one(&Ly);
+  read_one(&Nx);
+  read_one(&Ny);
+  read_one(&itmax);
+  read_one(&tol);
+  read_one(&sol_mode);
+  read_one(&hist_step);
   rt::close_unit(1);
 }
 
