@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <atomic>
 #include <cfenv>
+#include <condition_variable>
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
+#include <mutex>
 #include <system_error>
 #include <thread>
 
@@ -72,7 +74,7 @@ class Listing {
   // Stops and joins the helper, also when an error hook unwinds the main thread.
   ~Listing() {
     written_.store(chunks_ + ring);
-    written_.notify_all();
+    wake();
     if (thread_.joinable()) thread_.join();
   }
   Listing(const Listing&) = delete;
@@ -94,16 +96,31 @@ class Listing {
         if (claim(w + ring, c)) {
           edit(c);
         } else {
-          s.ready.wait(seen, std::memory_order_acquire);
+          wait_until([&] { return s.ready.load(std::memory_order_acquire) != seen; });
         }
       }
       rt::put_bytes(u, s.text, static_cast<std::size_t>(s.len));
       written_.store(w + 1, std::memory_order_release);
-      written_.notify_all();
+      wake();
     }
   }
 
  private:
+  // Waiting is on a condition variable of our own, not on the atomics: with
+  // MinGW's libstdc++ 12 (no futex; atomic wait is emulated) a helped listing
+  // under Wine was left waiting for a chunk already edited, its helper gone.
+  // Taking the mutex between a store and the notification orders the store
+  // before any waiter's test, so no wake-up is lost.
+  void wake() {
+    { std::lock_guard<std::mutex> lock(mutex_); }
+    changed_.notify_all();
+  }
+  template <class Done>
+  void wait_until(Done done) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    changed_.wait(lock, done);
+  }
+
   // The next chunk to edit, if it is below `limit` (its slot is free).
   bool claim(std::int64_t limit, std::int64_t& c) {
     c = next_.load();
@@ -119,7 +136,7 @@ class Listing {
     for (std::int64_t t = first; t < last; ++t) edit_record(s.text + (t - first) * record_size, t);
     s.len = (last - first) * record_size;
     s.ready.store(c, std::memory_order_release);
-    s.ready.notify_one();
+    wake();
   }
 
   void help() {
@@ -128,7 +145,7 @@ class Listing {
       if (c >= chunks_) return;
       // Its slot is free once the chunk a ring before it has gone out.
       for (std::int64_t wr; (wr = written_.load(std::memory_order_acquire)) + ring <= c;) {
-        written_.wait(wr, std::memory_order_acquire);
+        wait_until([&] { return written_.load(std::memory_order_acquire) != wr; });
       }
       if (written_.load() > chunks_) return;  // stopped
       edit(c);
@@ -139,6 +156,8 @@ class Listing {
   Slot slots_[ring];
   std::atomic<std::int64_t> next_{0};     // the next chunk nobody has claimed
   std::atomic<std::int64_t> written_{0};  // chunks handed to the unit
+  std::mutex mutex_;
+  std::condition_variable changed_;
   std::thread thread_;
 };
 
